@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+namespace dirtally {
+
+// Writes the report's lines to a stream: UTF-8, CR LF line ends, and column stops counted in
+// characters. Lines are gathered and handed to the stream by flush(), so a caller decides when a
+// line reaches the disk; a failed write is remembered and the writing goes on.
+class ReportWriter {
+public:
+    explicit ReportWriter(QIODevice& device);
+    ~ReportWriter();
+
+    void write(const QString& text);
+    void tab();
+    // Goes to column n: pads with spaces, or starts a new line when the line is already past it.
+    void columnStop(int column);
+    void endLine();
+    void flush();
+
+    bool failed() const { return !error_.isEmpty(); }
+    // The first failure's reason.
+    const QString& error() const { return error_; }
+
+private:
+    QIODevice& device_;
+    QByteArray pending_;
+    qsizetype lineLength_ = 0;  // characters (code points) written on the current line
+    QString error_;
+};
+
+}  // namespace dirtally

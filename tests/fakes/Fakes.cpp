@@ -1,0 +1,68 @@
+#include "Fakes.h"
+
+namespace dirtally::test {
+
+namespace {
+class FakeSizingJob final : public SizingJob {
+public:
+    FakeSizingJob(std::vector<FolderSize> results, std::vector<std::vector<FolderNode>> trees,
+                  std::function<void(std::size_t)> onWait)
+        : results_(std::move(results)), trees_(std::move(trees)), onWait_(std::move(onWait)) {}
+    bool wait(std::size_t root, std::chrono::milliseconds) override {
+        if (onWait_) {
+            onWait_(root);
+        }
+        return true;
+    }
+    FolderSize result(std::size_t root) const override {
+        return cancelled_ ? FolderSize::unreadable() : results_.at(root);
+    }
+    const std::vector<FolderNode>& tree(std::size_t root) const override { return trees_.at(root); }
+    void cancel() override { cancelled_ = true; }
+
+private:
+    std::vector<FolderSize> results_;
+    std::vector<std::vector<FolderNode>> trees_;
+    std::function<void(std::size_t)> onWait_;
+    bool cancelled_ = false;
+};
+}  // namespace
+
+std::optional<std::vector<DirEntry>> FakeDirectoryReader::read(const Path& folder) {
+    reads.push_back(folder);
+    const auto found = folders_.find(folder);
+    if (found == folders_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::unique_ptr<SizingJob> FakeFolderInfo::start(SizingRequest request) {
+    std::vector<FolderSize> results;
+    std::vector<std::vector<FolderNode>> trees;
+    for (const std::string& child : request.children) {
+        const auto size = sizes_.find(child);
+        results.push_back(size == sizes_.end() ? FolderSize::unreadable() : size->second);
+        const auto tree = this->trees.find(child);
+        trees.push_back(tree == this->trees.end() ? std::vector<FolderNode>{} : tree->second);
+    }
+    requests.push_back(std::move(request));
+    return std::make_unique<FakeSizingJob>(std::move(results), std::move(trees), onWait);
+}
+
+std::optional<DriveSpace> FakeFolderInfo::driveSpace(const Path& path) {
+    spaceQueries.push_back(path);
+    return space_;
+}
+
+std::optional<QString> FakeFolderPicker::browse(
+    QWidget*, const FolderPickerRequest& request,
+    const std::function<void(const QString&)>& onHighlighted) {
+    requests.push_back(request);
+    for (const QString& folder : highlights_) {
+        onHighlighted(folder);
+    }
+    return nextAnswer(answers_, std::optional<QString>{});
+}
+
+}  // namespace dirtally::test

@@ -1,0 +1,126 @@
+// The report's fields and lines: widths, grouping, names and column stops at their boundaries.
+#include <QBuffer>
+#include <QTest>
+
+#include "listing/ReportFormat.h"
+#include "listing/ReportWriter.h"
+
+using namespace dirtally;
+
+class TestReportFormat : public QObject {
+    Q_OBJECT
+
+private slots:
+    void sizeField_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<qulonglong>("bytes");
+        QTest::addColumn<QString>("field");
+        QTest::newRow("zero") << "en_US" << 0ULL << "             0";
+        QTest::newRow("three digits") << "en_US" << 999ULL << "           999";
+        QTest::newRow("first group") << "en_US" << 1000ULL << "         1,000";
+        QTest::newRow("worked example") << "en_US" << 3245120ULL << "     3,245,120";
+        QTest::newRow("exactly 14") << "en_US" << 9999999999ULL << " 9,999,999,999";
+        QTest::newRow("wider than 14") << "en_US" << 99999999999ULL << " 99,999,999,999";
+        QTest::newRow("C locale groups too") << "C" << 1234567ULL << "     1,234,567";
+        QTest::newRow("german") << "de_DE" << 1234567ULL << "     1.234.567";
+        QTest::newRow("largest") << "en_US" << 18446744073709551615ULL
+                                 << " 18,446,744,073,709,551,615";
+    }
+    void sizeField() {
+        QFETCH(QString, locale);
+        QFETCH(qulonglong, bytes);
+        QFETCH(QString, field);
+        QCOMPARE(report::sizeField(bytes, QLocale(locale)), field);
+    }
+
+    void fieldWidths() {
+        // A size whose text is wider than the field is written in full, without padding.
+        QCOMPARE(report::sizeField(1'000'000'000'000ULL, QLocale(QStringLiteral("en_US"))),
+                 QStringLiteral(" 1,000,000,000,000"));
+        QCOMPARE(report::blankSizeField(), QString(14, QLatin1Char(' ')));
+        QCOMPARE(report::totalField(0, QLocale::c()), QString(16, QLatin1Char(' ')) + "0");
+        QCOMPARE(report::totalField(18'245'120, QLocale::c()), QStringLiteral("       18,245,120"));
+        QCOMPARE(report::totalField(123'456'789, QLocale::c()), QStringLiteral("      123,456,789"));
+    }
+
+    void dateLine_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("english") << "en_US" << "Sunday - Dec 6, 2026";
+        QTest::newRow("german") << "de_DE" << "Sonntag - Dez. 6, 2026";
+    }
+    void dateLine() {
+        QFETCH(QString, locale);
+        QFETCH(QString, line);
+        QCOMPARE(report::dateLine(QDate(2026, 12, 6), QLocale(locale)), line);
+    }
+
+    void names_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("safe");
+        QTest::newRow("upper") << QByteArray("MUSIC") << "Music" << "MUSIC";
+        QTest::newRow("lower") << QByteArray("photos") << "Photos" << "photos";
+        QTest::newRow("dot folder keeps its dot") << QByteArray(".Cache") << ".cache" << ".Cache";
+        QTest::newRow("non-ascii") << QByteArray("élan ÜBER") << "Élan über" << "élan ÜBER";
+        QTest::newRow("control characters")
+            << QByteArray("a\tb\nc\rd\x7f") << "A?b?c?d?" << "a?b?c?d?";
+        QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
+                                   << "x\uFFFD\uFFFDy";
+        QTest::newRow("astral first character")
+            << QByteArray("\xF0\x9D\x90\x80" "ABC") << "\U0001D400abc" << "\U0001D400ABC";
+    }
+    void names() {
+        QFETCH(QByteArray, name);
+        QFETCH(QString, display);
+        QFETCH(QString, safe);
+        QCOMPARE(report::displayName(name.toStdString()), display);
+        QCOMPARE(report::safeName(name.toStdString()), safe);
+    }
+
+    void columnStops_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("line");
+        const QByteArray size = "             0";
+        QTest::newRow("82 characters: no spaces")
+            << QString(82, QLatin1Char('n')) << QByteArray(82, 'n') + "\t" + size + "\r\n";
+        QTest::newRow("81 characters: one space")
+            << QString(81, QLatin1Char('n')) << QByteArray(81, 'n') + " \t" + size + "\r\n";
+        QTest::newRow("83 characters: a new line")
+            << QString(83, QLatin1Char('n'))
+            << QByteArray(83, 'n') + "\r\n" + QByteArray(82, ' ') + "\t" + size + "\r\n";
+        // Characters, not bytes: 82 two-byte characters still fit.
+        QTest::newRow("82 wide characters")
+            << QString(82, QChar(0xe9)) << QString(82, QChar(0xe9)).toUtf8() + "\t" + size + "\r\n";
+    }
+    void columnStops() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, line);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            ReportWriter out(buffer);
+            out.write(name);
+            out.columnStop(83);
+            out.tab();
+            out.write(report::sizeField(0, QLocale::c()));
+            out.endLine();
+        }
+        QCOMPARE(buffer.data(), line);
+    }
+
+    void tabCountsAsOneColumn() {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        ReportWriter out(buffer);
+        out.tab();
+        out.columnStop(78);
+        out.write(QStringLiteral("x"));
+        out.endLine();
+        out.flush();
+        QCOMPARE(buffer.data(), "\t" + QByteArray(76, ' ') + "x\r\n");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportFormat)
+#include "tst_reportformat.moc"

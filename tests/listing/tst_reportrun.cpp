@@ -1,0 +1,229 @@
+// The report run against scripted folders and sizes: whole reports, aborts, re-entry and
+// failures.
+#include <QFile>
+#include <QTest>
+
+#include "Fakes.h"
+#include "FakeRunHost.h"
+#include "listing/ReportRun.h"
+
+using namespace dirtally;
+using namespace dirtally::test;
+
+namespace {
+using Kind = DirEntry::Kind;
+
+QByteArray golden(const char* name) {
+    QFile file(QStringLiteral(DIRTALLY_TEST_DATA "/") + QLatin1String(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The folder of the worked example: a dot-folder, a file and two sub-folders.
+FakeDirectoryReader workedExampleFolder() {
+    const std::vector<DirEntry> entries{{".cache", Kind::Directory},
+                                        {"notes.txt", Kind::Other},
+                                        {"MUSIC", Kind::Directory},
+                                        {"Photos", Kind::Directory}};
+    return FakeDirectoryReader({{"/data/", entries}});
+}
+
+FakeFolderInfo workedExampleSizes() {
+    FakeFolderInfo folders({{".cache", FolderSize::of(0)},
+                            {"MUSIC", FolderSize::of(15'000'000)},
+                            {"Photos", FolderSize::of(3'245'120)}});
+    folders.trees["MUSIC"] = {{"Rock", FolderNode::kNoParent, FolderSize::of(10'000'000)},
+                              {"Live", 0, FolderSize::of(4'000'000)},
+                              {"Pop", FolderNode::kNoParent, FolderSize::unreadable()}};
+    return folders;
+}
+
+QList<QByteArray> lines(const QByteArray& report) { return report.split('\n'); }
+}  // namespace
+
+class TestReportRun : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+
+    void workedExample() {
+        FakeRunHost host("/data");
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        QCOMPARE(host.report.data(), golden("worked-example.golden"));
+        // Sizes are read through the real names, not the display names.
+        QCOMPARE(sizes.requests.at(0).children,
+                 (std::vector<std::string>{".cache", "MUSIC", "Photos"}));
+        QCOMPARE(host.folderLine(), Path("/data/"));
+        QCOMPARE(host.openedPath, Path("/data/Dirtallied.txt"));
+        QCOMPARE(host.status, QStringLiteral("- Done -"));
+        QCOMPARE(host.caption, QStringLiteral("&Make list"));
+        QCOMPARE(host.windowCaption, QStringLiteral("Dirtally"));
+        QVERIFY(!host.runActive() && !host.abortFlag() && !host.busyPointer);
+        QVERIFY(host.outputPath().empty());
+        QVERIFY(host.errors.isEmpty());
+    }
+
+    void secondRunShowsTheSeparator() {
+        FakeRunHost host("/data");
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        run.makeList();
+        QCOMPARE(lines(host.report.data()).at(5), QByteArray("Path - /data/  \r"));
+        QCOMPARE(host.folderLine(), Path("/data/"));
+    }
+
+    void allSubFolders() {
+        FakeRunHost host("/data");
+        host.setNoSubdirs(false);
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        QCOMPARE(host.report.data(), golden("worked-example-all.golden"));
+        QVERIFY(sizes.requests.at(0).keepTree);
+        // The folder line is not touched in this mode.
+        QCOMPARE(host.folderLine(), Path("/data"));
+    }
+
+    void emptyFolderAndTotals() {
+        FakeRunHost host("/empty");
+        FakeDirectoryReader dirs({{"/empty/", std::vector<DirEntry>{}}});
+        FakeFolderInfo sizes;
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        const auto report = lines(host.report.data());
+        QCOMPARE(report.size(), 11);  // seven header lines, three closing lines, and the end
+        QCOMPARE(report.at(8), "\t" + QByteArray(76, ' ') + QByteArray(16, ' ') + "0\r");
+    }
+
+    void exactTotal() {
+        // A single-precision total would print 123,456,792.
+        FakeRunHost host("/t");
+        FakeDirectoryReader dirs({{"/t/", {{"a", Kind::Directory}, {"b", Kind::Directory}}}});
+        FakeFolderInfo sizes({{"a", FolderSize::of(123'456'000)}, {"b", FolderSize::of(789)}});
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        QCOMPARE(run.sizeTotal(), 123'456'789ULL);
+        QVERIFY(host.report.data().contains("      123,456,789\r\n"));
+    }
+
+    void unreadableAndUnknownEntries() {
+        FakeRunHost host("/u");
+        FakeDirectoryReader dirs({{"/u/", {{"locked", Kind::Directory}, {"odd", Kind::Unknown},
+                                           {"link", Kind::Other}}}});
+        FakeFolderInfo sizes({{"odd", FolderSize::of(5)}});
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        const auto report = lines(host.report.data());
+        QCOMPARE(report.at(7), "Locked" + QByteArray(76, ' ') + "\t" + QByteArray(14, ' ') + "\r");
+        QVERIFY(report.at(8).startsWith("Odd "));
+        QCOMPARE(run.sizeTotal(), 5ULL);
+        QVERIFY(!host.report.data().contains("Link"));
+    }
+
+    void abortDuringListing() {
+        FakeRunHost host("/data");
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        // The second sub-folder's yield carries a click on "&Abort", then one on "&Make list".
+        host.onYield = [&](int yield) {
+            if (yield == 3) {
+                run.makeList();
+                QCOMPARE(host.caption, QStringLiteral("&Make list"));
+                run.makeList();
+            }
+        };
+        run.makeList();
+        QCOMPARE(host.opens, 1);  // the queued start was refused
+        const auto report = lines(host.report.data());
+        QCOMPARE(report.size(), 12);  // header, one folder line, the closing block
+        QVERIFY(report.at(7).startsWith(".cache"));
+        QVERIFY(report.at(8).endsWith("---------------\r"));
+        QCOMPARE(host.status, QStringLiteral("- Done -"));
+        QVERIFY(!host.abortFlag() && !host.runActive());
+    }
+
+    void abortWhileSizing() {
+        FakeRunHost host("/data");
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        sizes.onWait = [&](std::size_t root) {
+            if (root == 1) {
+                run.makeList();  // "&Abort" while MUSIC is being sized
+            }
+        };
+        run.makeList();
+        QVERIFY(!host.report.data().contains("Music"));
+        QVERIFY(host.report.data().contains("---------------"));
+    }
+
+    void untickedDuringListing() {
+        FakeRunHost host("/data");
+        auto dirs = workedExampleFolder();
+        FakeFolderInfo sizes({{"MUSIC", FolderSize::of(1)}}, DriveSpace{250, 1'000});
+        ReportRun run(host, dirs, sizes);
+        host.onYield = [&](int yield) {
+            if (yield == 2) {
+                host.setNoSubdirs(false);
+            }
+        };
+        run.makeList();
+        const auto report = lines(host.report.data());
+        // The used space of the file system replaces the total and the last dash line.
+        QCOMPARE(report.at(report.size() - 2),
+                 QByteArray(81, ' ') + "\t" + QByteArray(14, ' ') + "750\r");
+        QVERIFY(report.at(report.size() - 3).endsWith("---------------\r"));
+    }
+
+    void noReportWhenTheOutputChoiceFails() {
+        FakeRunHost host("/data");
+        host.chosenOutput.clear();
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        QCOMPARE(host.opens, 0);
+        QCOMPARE(host.status, QStringLiteral("- Done -"));
+        QVERIFY(host.errors.isEmpty());
+    }
+
+    void failuresAreReported() {
+        FakeRunHost host("/data");
+        host.openError = QStringLiteral("Permission denied");
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        QCOMPARE(host.errors.size(), 1);
+        QVERIFY(host.errors.at(0).contains("/data/Dirtallied.txt"));
+        QVERIFY(host.errors.at(0).contains("Permission denied"));
+        QCOMPARE(host.status, QStringLiteral("- Done -"));
+        QCOMPARE(host.caption, QStringLiteral("&Make list"));
+    }
+
+    void aFullDiskIsReported() {
+        QFile full(QStringLiteral("/dev/full"));
+        if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+            QSKIP("no /dev/full here");
+        }
+        FakeRunHost host("/data");
+        host.device = &full;
+        auto dirs = workedExampleFolder();
+        auto sizes = workedExampleSizes();
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        QCOMPARE(host.errors.size(), 1);
+        QVERIFY(host.errors.at(0).contains("could not be written"));
+        QCOMPARE(host.status, QStringLiteral("- Done -"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportRun)
+#include "tst_reportrun.moc"

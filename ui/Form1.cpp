@@ -1,0 +1,46 @@
+#include "ui/Form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+namespace dirtally {
+
+Form1::Form1(Services& services, QWidget* parent)
+    : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                              Qt::MSWindowsFixedSizeDialogHint),
+      services_(services) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Dirtally"));
+    setWindowIcon(QIcon(QStringLiteral(":/dirtally/icon32.png")));
+    buildControls();
+    buildMenus();
+    setFixedClientSize();
+    operations_ = std::make_unique<Form1Operations>(controls_, services_);
+    wireEvents();
+}
+
+Form1::~Form1() { qApp->removeEventFilter(this); }
+
+bool Form1::formLoad() {
+    if (!operations_->startUp()) {
+        return false;
+    }
+    timer1_.start();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    return true;
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    event->accept();
+    operations_->shutdown();
+}
+
+}  // namespace dirtally

@@ -1,0 +1,15 @@
+// The Help menu: the publisher's web page, a mail to the publisher, and the About window.
+#include <QUrl>
+
+#include "VersionInfo.h"
+#include "ui/Form1.h"
+
+namespace dirtally {
+
+void Form1::mnuwebpageClick() { services_.urlOpener.open(QUrl(QString::fromUtf8(version::webAddress))); }
+
+void Form1::mnuemailClick() {
+    services_.urlOpener.open(QUrl(QStringLiteral("mailto:") + QString::fromUtf8(version::salesMail)));
+}
+
+}  // namespace dirtally
