@@ -12,14 +12,18 @@ namespace {
 constexpr auto kYieldInterval = std::chrono::milliseconds(5);
 constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 
-bool isDotName(const std::string& name) { return !name.empty() && name.front() == '.'; }
+bool isDotName(const std::string& name) {
+    return !name.empty() && name.front() == '.';
+}
 
 Path withSeparator(const Path& folder) {
     return !folder.empty() && folder.back() == '/' ? folder : folder + '/';
 }
 }  // namespace
 
-bool ReportRun::stopRequested() const { return host_.abortFlag() || !host_.runActive(); }
+bool ReportRun::stopRequested() const {
+    return host_.abortFlag() || !host_.runActive();
+}
 
 void ReportRun::yieldNow(ReportWriter& out) {
     // Whatever happens in the yield (the close box included), the lines so far are on disk.

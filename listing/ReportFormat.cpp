@@ -12,7 +12,9 @@ QString sizeField(std::uint64_t bytes, const QLocale& locale) {
     return (QLatin1Char(' ') + grouped(bytes, locale)).rightJustified(kSizeFieldWidth);
 }
 
-QString blankSizeField() { return QString(kSizeFieldWidth, QLatin1Char(' ')); }
+QString blankSizeField() {
+    return QString(kSizeFieldWidth, QLatin1Char(' '));
+}
 
 QString totalField(std::uint64_t value, const QLocale& locale) {
     return grouped(value, locale).rightJustified(kTotalFieldWidth);

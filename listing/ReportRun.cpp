@@ -12,13 +12,13 @@ namespace dirtally {
 namespace {
 // A start request while a run is still open is refused; this marks the run open for its lifetime.
 class OpenScope {
-public:
+  public:
     explicit OpenScope(bool& open) : open_(open) { open_ = true; }
     ~OpenScope() { open_ = false; }
     OpenScope(const OpenScope&) = delete;
     OpenScope& operator=(const OpenScope&) = delete;
 
-private:
+  private:
     bool& open_;
 };
 }  // namespace

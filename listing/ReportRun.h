@@ -22,7 +22,7 @@ inline const QString kAbortCaption = QStringLiteral("&Abort");
 // run in progress. Everything runs on the window's thread; the sizing runs on the size engine's
 // workers while the run keeps yielding, so the window stays live.
 class ReportRun {
-public:
+  public:
     ReportRun(RunHost& host, DirectoryReader& directories, FolderInfo& folders);
 
     // The click action of "&Make list" / "&Abort", and of the Esc key.
@@ -31,7 +31,7 @@ public:
     std::uint64_t sizeTotal() const { return sizeTotal_; }
     const Path& reportRoot() const { return reportRoot_; }
 
-private:
+  private:
     void requestAbort();
     void run();
     void writeReport(QIODevice& device);

@@ -20,7 +20,9 @@ qsizetype codePoints(const QString& text) {
 
 ReportWriter::ReportWriter(QIODevice& device) : device_(device) {}
 
-ReportWriter::~ReportWriter() { flush(); }
+ReportWriter::~ReportWriter() {
+    flush();
+}
 
 void ReportWriter::write(const QString& text) {
     pending_ += text.toUtf8();

@@ -11,7 +11,7 @@ namespace dirtally {
 // characters. Lines are gathered and handed to the stream by flush(), so a caller decides when a
 // line reaches the disk; a failed write is remembered and the writing goes on.
 class ReportWriter {
-public:
+  public:
     explicit ReportWriter(QIODevice& device);
     ~ReportWriter();
 
@@ -26,7 +26,7 @@ public:
     // The first failure's reason.
     const QString& error() const { return error_; }
 
-private:
+  private:
     QIODevice& device_;
     QByteArray pending_;
     qsizetype lineLength_ = 0;  // characters (code points) written on the current line

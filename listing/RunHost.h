@@ -12,7 +12,7 @@ namespace dirtally {
 // What the report run needs of the main window: its shared state, the output choice, the report
 // file and the controls the run changes. The window implements it.
 class RunHost {
-public:
+  public:
     virtual ~RunHost() = default;
 
     // Shared state.

@@ -31,8 +31,9 @@ void Form1Operations::outputChoice() {
     save.title = QStringLiteral("Dirtally save");
     save.filterName = QStringLiteral("*.txt (*.txt)");
     save.filterPattern = QStringLiteral("*.txt");
-    save.initialFolder = state_.folderPath.empty() ? pathToText(services_.process.currentDirectory())
-                                                   : pathToText(state_.folderPath);
+    save.initialFolder = state_.folderPath.empty()
+                             ? pathToText(services_.process.currentDirectory())
+                             : pathToText(state_.folderPath);
     save.fileName = QStringLiteral("Folder.txt");
     save.overwritePrompt = true;
     save.createPrompt = true;
@@ -69,8 +70,8 @@ void Form1Operations::viewList() {
         return;
     }
     if (!services_.textEditor.open(report)) {
-        showError(QStringLiteral("No text editor could be started to show %1.")
-                      .arg(pathToText(report)));
+        showError(
+            QStringLiteral("No text editor could be started to show %1.").arg(pathToText(report)));
     }
 }
 

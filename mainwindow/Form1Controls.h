@@ -13,10 +13,10 @@ namespace dirtally {
 // them; the operations never own them.
 struct Form1Controls {
     QWidget* form = nullptr;
-    QLabel* label1 = nullptr;   // header prompt, never shown
-    QLabel* label2 = nullptr;   // the folder line, outside the visible area
-    QLabel* label4 = nullptr;   // the clock
-    QLabel* label10 = nullptr;  // the status line
+    QLabel* label1 = nullptr;         // header prompt, never shown
+    QLabel* label2 = nullptr;         // the folder line, outside the visible area
+    QLabel* label4 = nullptr;         // the clock
+    QLabel* label10 = nullptr;        // the status line
     QPushButton* command1 = nullptr;  // "&Folder"
     QPushButton* command2 = nullptr;  // "&File list"
     QPushButton* command4 = nullptr;  // "&Make list" / "&Abort"

@@ -1,8 +1,9 @@
 #include "mainwindow/Form1Operations.h"
 
+#include "mainwindow/ApplicationTitle.h"
+
 #include <QAction>
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -12,7 +13,9 @@
 namespace dirtally {
 
 Form1Operations::Form1Operations(const Form1Controls& controls, Services& services)
-    : controls_(controls), services_(services), run_(*this, services.directories, services.folders) {}
+    : controls_(controls),
+      services_(services),
+      run_(*this, services.directories, services.folders) {}
 
 Form1Operations::~Form1Operations() = default;
 
@@ -42,7 +45,9 @@ QString Form1Operations::clockText() const {
         }
     }
     const QTime time = services_.clock.now().time();
-    const auto two = [](int value) { return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')); };
+    const auto two = [](int value) {
+        return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+    };
     return two(time.hour()) + separator + two(time.minute()) + separator + two(time.second());
 }
 
@@ -59,30 +64,42 @@ void Form1Operations::shutdown() {
     services_.process.endProcess(0);
 }
 
-void Form1Operations::makeList() { run_.makeList(); }
+void Form1Operations::makeList() {
+    run_.makeList();
+}
 
 void Form1Operations::setFolderLine(const Path& folder) {
     state_.folderLine = folder;
     controls_.label2->setText(pathToText(folder));
 }
 
-bool Form1Operations::noSubdirs() const { return controls_.nosubdir->isChecked(); }
+bool Form1Operations::noSubdirs() const {
+    return controls_.nosubdir->isChecked();
+}
 
-void Form1Operations::yield() { QCoreApplication::processEvents(); }
+void Form1Operations::yield() {
+    QCoreApplication::processEvents();
+}
 
 QIODevice* Form1Operations::openReport(const Path& file, QString* error) {
     return reportFile_.open(file, error);
 }
 
-void Form1Operations::closeReport() { reportFile_.close(); }
+void Form1Operations::closeReport() {
+    reportFile_.close();
+}
 
 void Form1Operations::showError(const QString& text) {
     services_.messageBox.critical(controls_.form, kErrorTitle, text);
 }
 
-QDate Form1Operations::today() { return services_.clock.now().date(); }
+QDate Form1Operations::today() {
+    return services_.clock.now().date();
+}
 
-void Form1Operations::focusFileList() { controls_.command2->setFocus(Qt::OtherFocusReason); }
+void Form1Operations::focusFileList() {
+    controls_.command2->setFocus(Qt::OtherFocusReason);
+}
 
 void Form1Operations::setBusyPointer(bool busy) {
     if (busy) {
@@ -92,13 +109,17 @@ void Form1Operations::setBusyPointer(bool busy) {
     }
 }
 
-QString Form1Operations::makeListCaption() const { return controls_.command4->text(); }
+QString Form1Operations::makeListCaption() const {
+    return controls_.command4->text();
+}
 
 void Form1Operations::setMakeListCaption(const QString& caption) {
     controls_.command4->setText(caption);
 }
 
-void Form1Operations::setStatus(const QString& text) { controls_.label10->setText(text); }
+void Form1Operations::setStatus(const QString& text) {
+    controls_.label10->setText(text);
+}
 
 void Form1Operations::setFolderAndViewEnabled(bool enabled) {
     controls_.command1->setEnabled(enabled);
@@ -109,14 +130,16 @@ void Form1Operations::setHelpMenuEnabled(bool enabled) {
     controls_.help->menuAction()->setEnabled(enabled);
 }
 
-void Form1Operations::clearHeaderBox() { controls_.text2->clear(); }
+void Form1Operations::clearHeaderBox() {
+    controls_.text2->clear();
+}
 
 void Form1Operations::setWindowCaption(const QString& caption) {
     controls_.form->setWindowTitle(caption);
 }
 
 QString Form1Operations::applicationTitle() const {
-    return QGuiApplication::applicationDisplayName();
+    return dirtally::applicationTitle();
 }
 
 }  // namespace dirtally

@@ -17,7 +17,7 @@ inline const QString kErrorTitle = QStringLiteral("Dirtally error");
 // What the main window does: start-up, the clock, shutdown, the folder and output choices,
 // viewing the report, and the report run it hosts.
 class Form1Operations final : public RunHost {
-public:
+  public:
     Form1Operations(const Form1Controls& controls, Services& services);
     ~Form1Operations() override;
     Form1Operations(const Form1Operations&) = delete;
@@ -29,10 +29,10 @@ public:
     // Ends the program at once, keeping what the report holds so far.
     void shutdown();
 
-    void folderChoice();     // "&Folder"
+    void folderChoice();           // "&Folder"
     void outputChoice() override;  // "&File list", and before every run
-    void viewList();         // "&View list"
-    void makeList();         // "&Make list" / "&Abort", and Esc
+    void viewList();               // "&View list"
+    void makeList();               // "&Make list" / "&Abort", and Esc
 
     SharedState& state() { return state_; }
     const ReportRun& reportRun() const { return run_; }
@@ -63,7 +63,7 @@ public:
     void setWindowCaption(const QString& caption) override;
     QString applicationTitle() const override;
 
-private:
+  private:
     QString clockText() const;
 
     Form1Controls controls_;

@@ -23,18 +23,22 @@ extern "C" void endOnSignal(int) {
     ::_exit(0);
 }
 
-QString errnoText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 }  // namespace
 
 ReportFile::ReportFile() = default;
 
-ReportFile::~ReportFile() { close(); }
+ReportFile::~ReportFile() {
+    close();
+}
 
 QIODevice* ReportFile::open(const Path& path, QString* error) {
     close();
     // O_NONBLOCK keeps a FIFO without a reader from freezing the window; a report is a plain file.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-                          0666);
+    const int fd = ::open(path.c_str(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) {
         *error = errnoText(errno);
         return nullptr;
@@ -46,7 +50,8 @@ QIODevice* ReportFile::open(const Path& path, QString* error) {
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    if (!file_.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
         *error = file_.errorString();
         ::close(fd);
         return nullptr;

@@ -10,7 +10,7 @@ namespace dirtally {
 // The report file while a run has it open. Shutdown closes it from anywhere, a signal handler
 // included, so its descriptor is also known process-wide.
 class ReportFile {
-public:
+  public:
     ReportFile();
     ~ReportFile();
     ReportFile(const ReportFile&) = delete;
@@ -24,7 +24,7 @@ public:
     // Makes SIGTERM, SIGHUP and SIGINT end the program at once with the open report closed.
     static void closeOnTerminationSignals();
 
-private:
+  private:
     QFile file_;
 };
 

@@ -20,7 +20,7 @@ struct DirEntry {
 
 // Reads one folder's entries in the file system's order, without "." and "..".
 class DirectoryReader {
-public:
+  public:
     virtual ~DirectoryReader() = default;
     // nullopt when the folder cannot be opened or read.
     virtual std::optional<std::vector<DirEntry>> read(const Path& folder) = 0;

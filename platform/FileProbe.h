@@ -6,7 +6,7 @@ namespace dirtally {
 
 // Questions about a single path.
 class FileProbe {
-public:
+  public:
     virtual ~FileProbe() = default;
     // True when `path` names an ordinary file (after following links).
     virtual bool isRegularFile(const Path& path) = 0;

@@ -41,7 +41,7 @@ struct SizingRequest {
 // A sizing under way on worker threads. Destroying it cancels what is left and waits for the
 // workers, leaving no thread or open handle behind.
 class SizingJob {
-public:
+  public:
     virtual ~SizingJob() = default;
     // Waits at most `timeout` for root i; true when its result is final.
     virtual bool wait(std::size_t root, std::chrono::milliseconds timeout) = 0;
@@ -54,13 +54,13 @@ public:
 };
 
 struct DriveSpace {
-    std::uint64_t freeBytes = 0;   // 0 on a read-only file system
+    std::uint64_t freeBytes = 0;  // 0 on a read-only file system
     std::uint64_t totalBytes = 0;
 };
 
 // Folder and drive information.
 class FolderInfo {
-public:
+  public:
     virtual ~FolderInfo() = default;
     virtual std::unique_ptr<SizingJob> start(SizingRequest request) = 0;
     // The file system that holds `path`; nullopt when the path names none (empty, relative,

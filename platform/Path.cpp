@@ -6,6 +6,8 @@ QString pathToText(const Path& path) {
     return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
 }
 
-Path pathFromText(const QString& text) { return text.toUtf8().toStdString(); }
+Path pathFromText(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 
 }  // namespace dirtally

@@ -10,7 +10,7 @@ namespace dirtally {
 
 // Facts about the running process.
 class ProcessInfo {
-public:
+  public:
     virtual ~ProcessInfo() = default;
     // The current directory exactly as the system reports it.
     virtual Path currentDirectory() = 0;
@@ -22,14 +22,14 @@ public:
 
 // The wall clock.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual QDateTime now() = 0;
 };
 
 // Tells whether another instance of the program runs for this user, and lets the two talk.
 class InstanceGuard {
-public:
+  public:
     virtual ~InstanceGuard() = default;
     // True when another instance was running when this one started.
     virtual bool previousInstance() const = 0;

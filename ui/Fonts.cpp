@@ -22,16 +22,16 @@ QFont sansSerif(qreal pointSize, bool bold) {
 }
 
 QFont arial(qreal pointSize, bool bold) {
-    return make({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                 QStringLiteral("DejaVu Sans")},
-                QFont::SansSerif, pointSize, bold);
+    return make(
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")},
+        QFont::SansSerif, pointSize, bold);
 }
 
 QFont bookAntiqua(qreal pointSize, bool bold) {
-    return make({QStringLiteral("Book Antiqua"), QStringLiteral("TeX Gyre Pagella"),
-                 QStringLiteral("P052"), QStringLiteral("URW Palladio L"),
-                 QStringLiteral("DejaVu Serif")},
-                QFont::Serif, pointSize, bold);
+    return make(
+        {QStringLiteral("Book Antiqua"), QStringLiteral("TeX Gyre Pagella"), QStringLiteral("P052"),
+         QStringLiteral("URW Palladio L"), QStringLiteral("DejaVu Serif")},
+        QFont::Serif, pointSize, bold);
 }
 
 }  // namespace dirtally::fonts

@@ -25,13 +25,21 @@ Form1::Form1(Services& services, QWidget* parent)
     wireEvents();
 }
 
-Form1::~Form1() { qApp->removeEventFilter(this); }
+Form1::~Form1() {
+    qApp->removeEventFilter(this);
+}
 
 bool Form1::formLoad() {
     if (!operations_->startUp()) {
         return false;
     }
     timer1_.start();
+    // A later instance's About command asks this one to come forward.
+    services_.instance.onRaiseRequest([this] {
+        showNormal();
+        raise();
+        activateWindow();
+    });
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }

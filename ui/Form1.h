@@ -18,7 +18,7 @@ namespace dirtally {
 class Form1 : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit Form1(Services& services, QWidget* parent = nullptr);
     ~Form1() override;
 
@@ -27,11 +27,11 @@ public:
     Form1Operations& operations() { return *operations_; }
     QMenu* fileMenu() const { return fileMenu_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void wireEvents();

@@ -8,8 +8,13 @@
 #include <QPushButton>
 
 #include "VersionInfo.h"
-#include "ui/Form1.h"
 #include "ui/Fonts.h"
+#include "ui/Form1.h"
+
+// The pictures are compiled into a static library, which the linker keeps only when asked for.
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace dirtally {
 
@@ -37,6 +42,7 @@ QCursor buttonPointer() {
 }  // namespace
 
 void Form1::buildControls() {
+    initResources();
     setFont(fonts::sansSerif(8.25));
     client_ = new QWidget(this);
     client_->setObjectName(QStringLiteral("client"));
@@ -46,10 +52,11 @@ void Form1::buildControls() {
     frame1_ = place(new QGroupBox(client_), "Frame1", 5, 3, 254, 160);
     auto* image1 = place(new QLabel(frame1_), "Image1", 23, 14, 32, 32);
     image1->setPixmap(QPixmap(QStringLiteral(":/dirtally/image1.png")));
-    controls_.label4 = place(new QLabel(QStringLiteral("Label4"), frame1_), "Label4", 202, 13, 46, 21);
+    controls_.label4 =
+        place(new QLabel(QStringLiteral("Label4"), frame1_), "Label4", 202, 13, 46, 21);
     auto* frame2 = place(new QGroupBox(frame1_), "Frame2", 20, 51, 216, 35);
-    controls_.label10 = place(new QLabel(QStringLiteral("Press Make List"), frame2), "Label10", 52,
-                              13, 101, 16);
+    controls_.label10 =
+        place(new QLabel(QStringLiteral("Press Make List"), frame2), "Label10", 52, 13, 101, 16);
     controls_.label10->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     controls_.label10->setFont(fonts::sansSerif(8.25, true));
     controls_.command4 = button(frame1_, "Command4", "&Make list", {19, 95, 97, 23});
@@ -62,7 +69,8 @@ void Form1::buildControls() {
     controls_.label1->setVisible(false);
 
     // Outside the visible area: never drawn, yet the buttons take the focus in turn.
-    controls_.label2 = place(new QLabel(QStringLiteral("Label2"), client_), "Label2", 13, 181, 176, 20);
+    controls_.label2 =
+        place(new QLabel(QStringLiteral("Label2"), client_), "Label2", 13, 181, 176, 20);
     controls_.command1 = button(client_, "Command1", "&Folder", {212, 273, 64, 23});
     controls_.command2 = button(client_, "Command2", "&File list", {282, 279, 55, 23});
     controls_.text2 = place(new QLineEdit(client_), "Text2", 24, 221, 241, 19);

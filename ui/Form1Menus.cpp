@@ -8,7 +8,8 @@
 namespace dirtally {
 
 namespace {
-QAction* item(QMenu* menu, const char* name, const char* caption, const QKeySequence& shortcut = {}) {
+QAction* item(QMenu* menu, const char* name, const char* caption,
+              const QKeySequence& shortcut = {}) {
     QAction* action = menu->addAction(QString::fromLatin1(caption));
     action->setObjectName(QString::fromLatin1(name));
     action->setShortcut(shortcut);
@@ -23,7 +24,8 @@ void Form1::buildMenus() {
 
     optionMenu_ = menuBar()->addMenu(QStringLiteral("&Options"));
     optionMenu_->setObjectName(QStringLiteral("option"));
-    controls_.nosubdir = item(optionMenu_, "nosubdir", "No Sub-dirs", QKeySequence(Qt::CTRL | Qt::Key_N));
+    controls_.nosubdir =
+        item(optionMenu_, "nosubdir", "No Sub-dirs", QKeySequence(Qt::CTRL | Qt::Key_N));
     controls_.nosubdir->setCheckable(true);
     controls_.nosubdir->setChecked(true);
     // The menu never opens, but Ctrl+N still reaches its item: Qt fires the shortcut of an item in

@@ -35,11 +35,23 @@ void Form1::wireEvents() {
     frame1_->installEventFilter(this);
 }
 
-void Form1::command1Click() { operations_->folderChoice(); }
-void Form1::command2Click() { operations_->outputChoice(); }
-void Form1::command4Click() { operations_->makeList(); }
-void Form1::command6Click() { operations_->viewList(); }
-void Form1::timer1Timer() { operations_->clockTick(); }
-void Form1::exitClick() { close(); }
+void Form1::command1Click() {
+    operations_->folderChoice();
+}
+void Form1::command2Click() {
+    operations_->outputChoice();
+}
+void Form1::command4Click() {
+    operations_->makeList();
+}
+void Form1::command6Click() {
+    operations_->viewList();
+}
+void Form1::timer1Timer() {
+    operations_->clockTick();
+}
+void Form1::exitClick() {
+    close();
+}
 
 }  // namespace dirtally

@@ -4,7 +4,7 @@ namespace dirtally::test {
 
 namespace {
 class FakeSizingJob final : public SizingJob {
-public:
+  public:
     FakeSizingJob(std::vector<FolderSize> results, std::vector<std::vector<FolderNode>> trees,
                   std::function<void(std::size_t)> onWait)
         : results_(std::move(results)), trees_(std::move(trees)), onWait_(std::move(onWait)) {}
@@ -20,7 +20,7 @@ public:
     const std::vector<FolderNode>& tree(std::size_t root) const override { return trees_.at(root); }
     void cancel() override { cancelled_ = true; }
 
-private:
+  private:
     std::vector<FolderSize> results_;
     std::vector<std::vector<FolderNode>> trees_;
     std::function<void(std::size_t)> onWait_;

@@ -30,19 +30,19 @@ T nextAnswer(std::deque<T>& answers, T fallback) {
 }
 
 class FakeDirectoryReader final : public DirectoryReader {
-public:
+  public:
     explicit FakeDirectoryReader(std::map<Path, std::vector<DirEntry>> folders = {})
         : folders_(std::move(folders)) {}
     std::optional<std::vector<DirEntry>> read(const Path& folder) override;
     std::vector<Path> reads;
 
-private:
+  private:
     std::map<Path, std::vector<DirEntry>> folders_;
 };
 
 // Sizes come from a table by root name; roots missing from it cannot be read.
 class FakeFolderInfo final : public FolderInfo {
-public:
+  public:
     explicit FakeFolderInfo(std::map<std::string, FolderSize> sizes = {},
                             std::optional<DriveSpace> space = DriveSpace{1'000'000, 2'000'000})
         : sizes_(std::move(sizes)), space_(space) {}
@@ -55,39 +55,40 @@ public:
     // Runs while a root is awaited, before its result is given (a test's way into the wait).
     std::function<void(std::size_t root)> onWait;
 
-private:
+  private:
     std::map<std::string, FolderSize> sizes_;
     std::optional<DriveSpace> space_;
 };
 
 class FakeFileProbe final : public FileProbe {
-public:
+  public:
     explicit FakeFileProbe(std::set<Path> regularFiles = {}) : files_(std::move(regularFiles)) {}
     bool isRegularFile(const Path& path) override { return files_.count(path) != 0; }
 
-private:
+  private:
     std::set<Path> files_;
 };
 
 class FakeFolderPicker final : public FolderPicker {
-public:
+  public:
     // Each browse reports the highlights, then gives the next answer (nullopt: Cancel).
     FakeFolderPicker(std::deque<std::optional<QString>> answers = {}, QStringList highlights = {})
         : answers_(std::move(answers)), highlights_(std::move(highlights)) {}
-    std::optional<QString> browse(QWidget* parent, const FolderPickerRequest& request,
-                                  const std::function<void(const QString&)>& onHighlighted) override;
+    std::optional<QString> browse(
+        QWidget* parent, const FolderPickerRequest& request,
+        const std::function<void(const QString&)>& onHighlighted) override;
     void setPrompt2(const QString& text) override { prompt2Texts.append(text); }
 
     std::vector<FolderPickerRequest> requests;
     QStringList prompt2Texts;
 
-private:
+  private:
     std::deque<std::optional<QString>> answers_;
     QStringList highlights_;
 };
 
 class FakeSaveDialog final : public SaveDialog {
-public:
+  public:
     explicit FakeSaveDialog(std::deque<std::optional<QString>> answers = {})
         : answers_(std::move(answers)) {}
     std::optional<QString> showSave(QWidget*, const SaveDialogRequest& request) override {
@@ -96,12 +97,12 @@ public:
     }
     std::vector<SaveDialogRequest> requests;
 
-private:
+  private:
     std::deque<std::optional<QString>> answers_;
 };
 
 class FakeMessageBox final : public MessageBox {
-public:
+  public:
     void critical(QWidget*, const QString& title, const QString& text) override {
         shown.emplace_back(title, text);
     }
@@ -109,13 +110,13 @@ public:
 };
 
 class FakeUrlOpener final : public UrlOpener {
-public:
+  public:
     void open(const QUrl& url) override { opened.append(url); }
     QList<QUrl> opened;
 };
 
 class FakeTextEditor final : public TextEditor {
-public:
+  public:
     explicit FakeTextEditor(bool starts = true) : starts_(starts) {}
     bool open(const Path& file) override {
         opened.push_back(file);
@@ -123,12 +124,12 @@ public:
     }
     std::vector<Path> opened;
 
-private:
+  private:
     bool starts_;
 };
 
 class FakeSoundPlayer final : public SoundPlayer {
-public:
+  public:
     explicit FakeSoundPlayer(std::function<void(const QString&)> whilePlaying = {})
         : whilePlaying_(std::move(whilePlaying)) {}
     void playSync(const QString& file) override {
@@ -139,12 +140,12 @@ public:
     }
     QStringList played;
 
-private:
+  private:
     std::function<void(const QString&)> whilePlaying_;
 };
 
 class FakeProcessInfo final : public ProcessInfo {
-public:
+  public:
     FakeProcessInfo(Path currentDirectory = "/data", Path programFolder = "/opt/dirtally")
         : current_(std::move(currentDirectory)), program_(std::move(programFolder)) {}
     Path currentDirectory() override { return current_; }
@@ -152,31 +153,33 @@ public:
     void endProcess(int exitCode) override { exitCodes.push_back(exitCode); }
     std::vector<int> exitCodes;
 
-private:
+  private:
     Path current_;
     Path program_;
 };
 
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(QDateTime now = QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9)))
         : now_(std::move(now)) {}
     QDateTime now() override { return now_; }
 
-private:
+  private:
     QDateTime now_;
 };
 
 class FakeInstanceGuard final : public InstanceGuard {
-public:
+  public:
     explicit FakeInstanceGuard(bool previous = false) : previous_(previous) {}
     bool previousInstance() const override { return previous_; }
     void raisePrevious() override { ++raiseRequests; }
-    void onRaiseRequest(std::function<void()> handler) override { raiseHandler = std::move(handler); }
+    void onRaiseRequest(std::function<void()> handler) override {
+        raiseHandler = std::move(handler);
+    }
     int raiseRequests = 0;
     std::function<void()> raiseHandler;
 
-private:
+  private:
     bool previous_;
 };
 
@@ -196,8 +199,8 @@ struct FakeServices {
     FakeInstanceGuard instance;
 
     Services services() {
-        return Services{directories, folders,   files,      folderPicker, saveDialog, messageBox,
-                        urlOpener,   textEditor, soundPlayer, process,     clock,      instance};
+        return Services{directories, folders,    files,       folderPicker, saveDialog, messageBox,
+                        urlOpener,   textEditor, soundPlayer, process,      clock,      instance};
     }
 };
 

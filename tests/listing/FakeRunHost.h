@@ -10,7 +10,7 @@ namespace dirtally::test {
 // The window as the report run sees it, in memory: the report goes to a buffer, and a test can
 // act inside the run's yields.
 class FakeRunHost final : public RunHost {
-public:
+  public:
     explicit FakeRunHost(Path folder) : folderLine_(std::move(folder)) {}
 
     bool abortFlag() const override { return abortFlag_; }
@@ -76,7 +76,7 @@ public:
     int yields = 0;
     std::function<void(int)> onYield;
 
-private:
+  private:
     bool abortFlag_ = false;
     bool runActive_ = false;
     bool noSubdirs_ = true;

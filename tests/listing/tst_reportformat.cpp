@@ -10,7 +10,7 @@ using namespace dirtally;
 class TestReportFormat : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void sizeField_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<qulonglong>("bytes");
@@ -40,14 +40,17 @@ private slots:
         QCOMPARE(report::blankSizeField(), QString(14, QLatin1Char(' ')));
         QCOMPARE(report::totalField(0, QLocale::c()), QString(16, QLatin1Char(' ')) + "0");
         QCOMPARE(report::totalField(18'245'120, QLocale::c()), QStringLiteral("       18,245,120"));
-        QCOMPARE(report::totalField(123'456'789, QLocale::c()), QStringLiteral("      123,456,789"));
+        QCOMPARE(report::totalField(123'456'789, QLocale::c()),
+                 QStringLiteral("      123,456,789"));
     }
 
     void dateLine_data() {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QString>("line");
-        QTest::newRow("english") << "en_US" << "Sunday - Dec 6, 2026";
-        QTest::newRow("german") << "de_DE" << "Sonntag - Dez. 6, 2026";
+        QTest::newRow("english") << "en_US"
+                                 << "Sunday - Dec 6, 2026";
+        QTest::newRow("german") << "de_DE"
+                                << "Sonntag - Dez. 6, 2026";
     }
     void dateLine() {
         QFETCH(QString, locale);
@@ -59,16 +62,23 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QString>("display");
         QTest::addColumn<QString>("safe");
-        QTest::newRow("upper") << QByteArray("MUSIC") << "Music" << "MUSIC";
-        QTest::newRow("lower") << QByteArray("photos") << "Photos" << "photos";
-        QTest::newRow("dot folder keeps its dot") << QByteArray(".Cache") << ".cache" << ".Cache";
-        QTest::newRow("non-ascii") << QByteArray("élan ÜBER") << "Élan über" << "élan ÜBER";
-        QTest::newRow("control characters")
-            << QByteArray("a\tb\nc\rd\x7f") << "A?b?c?d?" << "a?b?c?d?";
+        QTest::newRow("upper") << QByteArray("MUSIC") << "Music"
+                               << "MUSIC";
+        QTest::newRow("lower") << QByteArray("photos") << "Photos"
+                               << "photos";
+        QTest::newRow("dot folder keeps its dot") << QByteArray(".Cache") << ".cache"
+                                                  << ".Cache";
+        QTest::newRow("non-ascii") << QByteArray("élan ÜBER") << "Élan über"
+                                   << "élan ÜBER";
+        QTest::newRow("control characters") << QByteArray("a\tb\nc\rd\x7f") << "A?b?c?d?"
+                                            << "a?b?c?d?";
         QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
                                    << "x\uFFFD\uFFFDy";
-        QTest::newRow("astral first character")
-            << QByteArray("\xF0\x9D\x90\x80" "ABC") << "\U0001D400abc" << "\U0001D400ABC";
+        QTest::newRow("astral first character") << QByteArray(
+                                                       "\xF0\x9D\x90\x80"
+                                                       "ABC")
+                                                << "\U0001D400abc"
+                                                << "\U0001D400ABC";
     }
     void names() {
         QFETCH(QByteArray, name);

@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTest>
 
-#include "Fakes.h"
 #include "FakeRunHost.h"
+#include "Fakes.h"
 #include "listing/ReportRun.h"
 
 using namespace dirtally;
@@ -37,13 +37,15 @@ FakeFolderInfo workedExampleSizes() {
     return folders;
 }
 
-QList<QByteArray> lines(const QByteArray& report) { return report.split('\n'); }
+QList<QByteArray> lines(const QByteArray& report) {
+    return report.split('\n');
+}
 }  // namespace
 
 class TestReportRun : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void workedExample() {
@@ -90,6 +92,20 @@ private slots:
         QCOMPARE(host.folderLine(), Path("/data"));
     }
 
+    void rootFolder() {
+        FakeRunHost host("/");
+        FakeDirectoryReader dirs({{"/", {{"home", Kind::Directory}}}});
+        FakeFolderInfo sizes({{"home", FolderSize::of(2)}});
+        ReportRun run(host, dirs, sizes);
+        run.makeList();
+        const auto report = lines(host.report.data());
+        QCOMPARE(report.at(5), QByteArray("Path - /  \r"));
+        QCOMPARE(host.folderLine(), Path("/"));
+        // The one-level closing block, with its second dash line.
+        QCOMPARE(report.size(), 12);
+        QVERIFY(report.at(10).endsWith("---------------\r"));
+    }
+
     void emptyFolderAndTotals() {
         FakeRunHost host("/empty");
         FakeDirectoryReader dirs({{"/empty/", std::vector<DirEntry>{}}});
@@ -114,8 +130,9 @@ private slots:
 
     void unreadableAndUnknownEntries() {
         FakeRunHost host("/u");
-        FakeDirectoryReader dirs({{"/u/", {{"locked", Kind::Directory}, {"odd", Kind::Unknown},
-                                           {"link", Kind::Other}}}});
+        FakeDirectoryReader dirs(
+            {{"/u/",
+              {{"locked", Kind::Directory}, {"odd", Kind::Unknown}, {"link", Kind::Other}}}});
         FakeFolderInfo sizes({{"odd", FolderSize::of(5)}});
         ReportRun run(host, dirs, sizes);
         run.makeList();

@@ -1,0 +1,117 @@
+// The report file: what it refuses to open, and that an ended program keeps what was written.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "mainwindow/ReportFile.h"
+
+using namespace dirtally;
+
+namespace {
+// Runs `child` in a forked process and gives its exit status.
+template <typename F>
+int inChild(F child) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        _exit(child());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return status;
+}
+
+QByteArray contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+}  // namespace
+
+class TestReportFile : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void replacesAnOldReport() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("an older and longer report");
+        old.close();
+        ReportFile report;
+        QString error;
+        QIODevice* device = report.open(pathFromText(path), &error);
+        QVERIFY(device);
+        device->write("new\r\n");
+        report.close();
+        QCOMPARE(contents(path), QByteArray("new\r\n"));
+    }
+
+    void refusesWhatIsNoFile() {
+        QTemporaryDir dir;
+        ReportFile report;
+        QString error;
+        QVERIFY(!report.open(pathFromText(dir.path()), &error));  // a folder in its place
+        QVERIFY(!error.isEmpty());
+        // A FIFO without a reader would freeze the window; it is refused at once.
+        const Path fifo = pathFromText(dir.filePath(QStringLiteral("fifo")));
+        QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+        error.clear();
+        QVERIFY(!report.open(fifo, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(
+            !report.open(pathFromText(dir.filePath(QStringLiteral("no/such/dir/r.txt"))), &error));
+    }
+
+    void refusesAReadOnlyFolder() {
+        // Root writes anywhere; the refusal is seen by an ordinary user.
+        QTemporaryDir dir;
+        QCOMPARE(chmod(QFile::encodeName(dir.path()).constData(), 0555), 0);
+        const Path path = pathFromText(dir.filePath(QStringLiteral("Dirtallied.txt")));
+        const int status = inChild([&] {
+            if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) {
+                return 2;
+            }
+            ReportFile report;
+            QString error;
+            return report.open(path, &error) || error.isEmpty() ? 1 : 0;
+        });
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+    }
+
+    void terminationKeepsWhatWasWritten_data() {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << SIGTERM;
+        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::newRow("SIGINT") << SIGINT;
+    }
+    void terminationKeepsWhatWasWritten() {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
+        const int status = inChild([&] {
+            ReportFile::closeOnTerminationSignals();
+            ReportFile report;
+            QString error;
+            QIODevice* device = report.open(pathFromText(path), &error);
+            if (!device) {
+                return 3;
+            }
+            device->write("first line\r\n");
+            raise(signal);
+            device->write("never written\r\n");
+            return 4;
+        });
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QCOMPARE(contents(path), QByteArray("first line\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReportFile)
+#include "tst_reportfile.moc"
