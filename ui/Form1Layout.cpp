@@ -76,6 +76,10 @@ void Form1::buildControls() {
     controls_.text2 = place(new QLineEdit(client_), "Text2", 24, 221, 241, 19);
     controls_.text2->setEnabled(false);
 
+    // Three owners of the access key F: Alt+F belongs to the "&File" menu.
+    controls_.command1->setShortcut(QKeySequence());
+    controls_.command2->setShortcut(QKeySequence());
+
     const QCursor pointer = buttonPointer();
     for (QPushButton* b : {controls_.command2, controls_.command4, controls_.command6}) {
         b->setCursor(pointer);

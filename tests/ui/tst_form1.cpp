@@ -174,6 +174,16 @@ class TestForm1 : public QObject {
         QCOMPARE(f.fakes.process.exitCodes, std::vector<int>{0});
     }
 
+    void altFOpensTheFileMenu() {
+        Form1Fixture f;
+        QVERIFY(f.show());
+        QTest::keyClick(f.form.get(), Qt::Key_F, Qt::AltModifier);
+        QTRY_VERIFY(f.form->fileMenu()->isVisible());
+        f.form->fileMenu()->close();
+        QVERIFY(f.fakes.folderPicker.requests.empty());
+        QCOMPARE(f.fakes.folders.spaceQueries.size(), 0u);
+    }
+
     void ctrlNReachesNoSubdirs() {
         Form1Fixture f;
         QVERIFY(f.show());
