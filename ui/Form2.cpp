@@ -1,5 +1,7 @@
 #include "ui/Form2.h"
 
+#include "mainwindow/ApplicationTitle.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -138,7 +140,7 @@ void Form2::buildControls() {
 }
 
 void Form2::setTexts() {
-    const QString title = QGuiApplication::applicationDisplayName();
+    const QString title = applicationTitle();
     findChild<QLabel*>(QStringLiteral("Label1"))
         ->setText(versionLine(title, version::major, version::minor));
     findChild<QLabel*>(QStringLiteral("Label3"))->setText(QString::fromUtf8(version::companyName));
@@ -149,7 +151,7 @@ void Form2::load() {
     setTexts();
     if (instance_.previousInstance()) {
         // The new title stays for the rest of this instance's life: a later run ends with it.
-        QGuiApplication::setApplicationDisplayName(QStringLiteral("... duplicate instance."));
+        setApplicationTitle(QStringLiteral("... duplicate instance."));
         instance_.raisePrevious();
         close();
         return;

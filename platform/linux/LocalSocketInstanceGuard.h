@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "platform/Process.h"
+
+class QLocalServer;
+class QWidget;
+
+namespace dirtally {
+
+// One listening socket per user in Linux's abstract socket namespace: the first instance holds
+// the name, a later one finds it taken. The kernel drops the name with the process, so a crashed
+// instance leaves nothing behind that could block the next start.
+class LocalSocketInstanceGuard final : public InstanceGuard {
+  public:
+    // name: the socket's name; tests pass one of their own so that they never meet a running
+    // Dirtally.
+    explicit LocalSocketInstanceGuard(const QString& name = defaultName());
+    ~LocalSocketInstanceGuard() override;
+
+    bool previousInstance() const override { return previous_; }
+    // Waits up to half a second for the other instance to confirm it has raised its window.
+    void raisePrevious() override;
+    void onRaiseRequest(std::function<void()> handler) override;
+
+    // Holds the user id, so that two users of one machine each get their own first instance.
+    static QString defaultName();
+
+  private:
+    void answer();
+
+    QString name_;
+    // Kept out of this header: only the platform layer links Qt Network.
+    std::unique_ptr<QLocalServer> server_;
+    bool previous_ = false;
+    std::function<void()> handler_;
+};
+
+// What the first instance does when asked: bring its main window back from the task bar and to
+// the front.
+void raiseWindow(QWidget* window);
+
+}  // namespace dirtally

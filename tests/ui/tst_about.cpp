@@ -1,0 +1,217 @@
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWindow>
+
+#include "Fakes.h"
+#include "VersionInfo.h"
+#include "mainwindow/ApplicationTitle.h"
+#include "ui/Form2.h"
+
+using dirtally::Form2;
+using dirtally::test::FakeInstanceGuard;
+using dirtally::test::FakeSoundPlayer;
+
+namespace {
+
+// What the About window looked like while its sound played.
+struct Seen {
+    int windows = 0;
+    bool visible = false;
+    bool exposed = false;
+    QSize size;
+    Qt::WindowFlags flags;
+    QPoint centre;
+    QString label1, label2, label3, label6;
+};
+
+Form2* shownAboutWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<Form2*>(widget); form != nullptr && form->isVisible()) {
+            return form;
+        }
+    }
+    return nullptr;
+}
+
+QString text(const QWidget* form, const char* name) {
+    return form->findChild<QLabel*>(QString::fromLatin1(name))->text();
+}
+
+Seen look() {
+    Seen seen;
+    Form2* form = shownAboutWindow();
+    if (form == nullptr) {
+        return seen;
+    }
+    ++seen.windows;
+    seen.visible = form->isVisible();
+    seen.exposed = form->windowHandle() != nullptr && form->windowHandle()->isExposed();
+    seen.size = form->size();
+    seen.flags = form->windowFlags();
+    seen.centre = form->geometry().center();
+    seen.label1 = text(form, "Label1");
+    seen.label2 = text(form, "Label2");
+    seen.label3 = text(form, "Label3");
+    seen.label6 = text(form, "Label6");
+    return seen;
+}
+
+// Counts every About window that is ever shown, however briefly.
+class ShowCounter : public QObject {
+  public:
+    ShowCounter() { qApp->installEventFilter(this); }
+    ~ShowCounter() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<Form2*>(watched) != nullptr) {
+            ++shown;
+        }
+        return false;
+    }
+};
+
+void touch(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+}  // namespace
+
+class TestAbout : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() { dirtally::setApplicationTitle(QStringLiteral("Dirtally")); }
+
+    void versionLine_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("major");
+        QTest::addColumn<int>("minor");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("this version") << "Dirtally" << 1 << 2 << "Dirtally Version  1.2";
+        QTest::newRow("minor 0") << "Dirtally" << 1 << 0 << "Dirtally Version  1.0";
+        QTest::newRow("minor 10 is not 1.1") << "Dirtally" << 1 << 10 << "Dirtally Version  1.10";
+        QTest::newRow("renamed instance")
+            << "... duplicate instance." << 1 << 2 << "... duplicate instance. Version  1.2";
+        QTest::newRow("title with a percent sign") << "100%1" << 2 << 3 << "100%1 Version  2.3";
+    }
+
+    void versionLine() {
+        QFETCH(QString, title);
+        QFETCH(int, major);
+        QFETCH(int, minor);
+        QFETCH(QString, expected);
+        QCOMPARE(dirtally::versionLine(title, major, minor), expected);
+    }
+
+    void soundIsLookedForBesideTheProgramFirst() {
+        QTemporaryDir program;
+        QTemporaryDir data;
+        const QStringList folders{program.path(), data.path()};
+        const QString besideProgram = program.filePath("thunder.wav");
+
+        QCOMPARE(dirtally::aboutSoundFile(folders), besideProgram);
+        touch(data.filePath("thunder.wav"));
+        QCOMPARE(dirtally::aboutSoundFile(folders), data.filePath("thunder.wav"));
+        touch(besideProgram);
+        QCOMPARE(dirtally::aboutSoundFile(folders), besideProgram);
+        QVERIFY(QFile::remove(besideProgram));
+        QVERIFY(QDir(program.path()).mkdir("thunder.wav"));
+        QCOMPARE(dirtally::aboutSoundFile(folders), data.filePath("thunder.wav"));
+    }
+
+    // The window is complete on the screen for exactly as long as the sound plays.
+    void shownWhileTheSoundPlays() {
+        QTemporaryDir program;
+        touch(program.filePath("thunder.wav"));
+        Seen seen;
+        FakeSoundPlayer sound([&seen](const QString&) { seen = look(); });
+        FakeInstanceGuard instance(false);
+
+        dirtally::showAbout(sound, instance, program.path().toStdString());
+
+        QCOMPARE(sound.played, QStringList{program.filePath("thunder.wav")});
+        QCOMPARE(seen.windows, 1);
+        QVERIFY(seen.visible);
+        QVERIFY(seen.exposed);
+        QCOMPARE(seen.size, QSize(393, 292));
+        QVERIFY(seen.flags.testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(seen.flags & Qt::WindowType_Mask, Qt::Tool);
+        const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
+        QVERIFY((seen.centre - screenCentre).manhattanLength() <= 2);
+        QCOMPARE(seen.label1, QStringLiteral("Dirtally Version  1.2"));
+        QCOMPARE(seen.label2, QStringLiteral("Create reports on folders"));
+        QCOMPARE(seen.label3, QString::fromUtf8(dirtally::version::companyName));
+        QVERIFY(seen.label3.contains(QString::fromUtf8(dirtally::version::webDomain)));
+        QCOMPARE(seen.label6, QString::fromUtf8(dirtally::version::webDomain) + " (2003)");
+        QCOMPARE(shownAboutWindow(), nullptr);
+        QVERIFY(instance.raiseRequests == 0);
+    }
+
+    void shownAgainWithTheSameTexts() {
+        QTemporaryDir program;
+        std::vector<Seen> seen;
+        FakeSoundPlayer sound([&seen](const QString&) { seen.push_back(look()); });
+        FakeInstanceGuard instance(false);
+        dirtally::showAbout(sound, instance, program.path().toStdString());
+        dirtally::showAbout(sound, instance, program.path().toStdString());
+        QCOMPARE(seen.size(), 2u);
+        QCOMPARE(seen[1].windows, 1);
+        QCOMPARE(seen[1].label1, seen[0].label1);
+        QCOMPARE(seen[1].label3, seen[0].label3);
+        QCOMPARE(dirtally::applicationTitle(), QStringLiteral("Dirtally"));
+    }
+
+    // The fallback fonts differ from the design's; the texts must still fit their labels.
+    void textsFitTheirPlaces() {
+        FakeSoundPlayer sound;
+        FakeInstanceGuard instance(false);
+        Form2 form(sound, instance, {});
+        form.load();
+        for (const char* name : {"Label1", "Label2", "Label6"}) {
+            const auto* label = form.findChild<QLabel*>(QString::fromLatin1(name));
+            QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
+        }
+        const auto* label3 = form.findChild<QLabel*>("Label3");
+        QVERIFY(label3->wordWrap());
+        QVERIFY(label3->alignment().testFlag(Qt::AlignHCenter));
+        QVERIFY(label3->heightForWidth(label3->width()) <= label3->height());
+        form.close();
+    }
+
+    void duplicateInstanceRaisesTheFirstAndShowsNothing() {
+        ShowCounter counter;
+        FakeSoundPlayer sound;
+        FakeInstanceGuard instance(true);
+
+        Form2 form(sound, instance, {});
+        form.load();
+        QCOMPARE(instance.raiseRequests, 1);
+        QVERIFY(sound.played.isEmpty());
+        QCOMPARE(dirtally::applicationTitle(), QStringLiteral("... duplicate instance."));
+        QCOMPARE(text(&form, "Label1"), QStringLiteral("Dirtally Version  1.2"));
+
+        // The new title stays for good: the next About uses it, and still shows no window.
+        Form2 again(sound, instance, {});
+        again.load();
+        QCOMPARE(text(&again, "Label1"), QStringLiteral("... duplicate instance. Version  1.2"));
+        dirtally::showAbout(sound, instance, "/opt/dirtally");
+        QCOMPARE(instance.raiseRequests, 3);
+        QCOMPARE(dirtally::applicationTitle(), QStringLiteral("... duplicate instance."));
+        QCoreApplication::processEvents();
+        QCOMPARE(counter.shown, 0);
+        QVERIFY(sound.played.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestAbout)
+#include "tst_about.moc"
