@@ -112,6 +112,23 @@ class TestForm1Events : public QObject {
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Dirtally"));
     }
 
+    void closeDuringARunKeepsTheLinesWritten() {
+        Form1Fixture f;
+        QVERIFY(f.show());
+        QByteArray atClose;
+        f.fakes.folders.onWait = [&](std::size_t root) {
+            if (root == 1 && atClose.isEmpty()) {
+                f.form->close();
+                atClose = report(f);
+            }
+        };
+        f.find<QPushButton>("Command4")->click();
+        QCOMPARE(f.fakes.process.exitCodes, std::vector<int>{0});
+        // The header and the first folder's line were on disk when the program ended.
+        QVERIFY(atClose.startsWith("\r\nDirtally by "));
+        QVERIFY(atClose.endsWith("             2\r\n"));
+    }
+
     void runStateOfTheControls() {
         Form1Fixture f;
         QVERIFY(f.show());
