@@ -8,7 +8,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libcanberra-dev
           fonts-texgyre xdg-utils)
 if [[ "${1:-}" == test ]]; then
     packages+=(xvfb xauth xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils
-               procps)
+               procps python3 util-linux)
 fi
 
 missing=()

@@ -1,0 +1,90 @@
+// Sizes a folder with Dirtally's engine and prints its size in bytes and the peak memory.
+//
+//   sizebench [--workers N] [--each] FOLDER
+//
+// --each sizes every immediate sub-folder of FOLDER in one job, as the one-level report does,
+// and prints their sum (files directly in FOLDER are not part of it).
+#include <dirent.h>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/linux/SizeEngine.h"
+
+namespace {
+
+struct Options {
+    unsigned workers = dirtally::LinuxFolderInfo::kDefaultWorkers;
+    bool each = false;
+    std::string folder;
+};
+
+bool parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--workers") == 0 && i + 1 < argc) {
+            options.workers = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
+        } else if (std::strcmp(argv[i], "--each") == 0) {
+            options.each = true;
+        } else if (options.folder.empty()) {
+            options.folder = argv[i];
+        } else {
+            return false;
+        }
+    }
+    return !options.folder.empty();
+}
+
+dirtally::SizingRequest wholeFolder(const std::string& folder) {
+    const std::size_t slash = folder.find_last_of('/');
+    if (slash == std::string::npos) {
+        return {".", {folder}, false};
+    }
+    return {slash == 0 ? "/" : folder.substr(0, slash), {folder.substr(slash + 1)}, false};
+}
+
+dirtally::SizingRequest subFolders(const std::string& folder) {
+    dirtally::SizingRequest request{folder, {}, false};
+    DIR* dir = opendir(folder.c_str());
+    while (const dirent* entry = dir ? readdir(dir) : nullptr) {
+        if (entry->d_type == DT_DIR && std::strcmp(entry->d_name, ".") != 0 &&
+            std::strcmp(entry->d_name, "..") != 0) {
+            request.children.emplace_back(entry->d_name);
+        }
+    }
+    if (dir) {
+        closedir(dir);
+    }
+    return request;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fprintf(stderr, "usage: sizebench [--workers N] [--each] FOLDER\n");
+        return 2;
+    }
+    dirtally::LinuxFolderInfo engine(options.workers);
+    auto request = options.each ? subFolders(options.folder) : wholeFolder(options.folder);
+    const std::size_t roots = request.children.size();
+    auto job = engine.start(std::move(request));
+    unsigned long long total = 0;
+    std::size_t unreadable = 0;
+    for (std::size_t i = 0; i < roots; ++i) {
+        job->wait(i, std::chrono::hours(24));
+        const dirtally::FolderSize size = job->result(i);
+        total += size.bytes;
+        unreadable += size.readable ? 0 : 1;
+    }
+    job.reset();
+    struct rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("bytes %llu folders %zu unreadable %zu peak_rss_kb %ld\n", total, roots, unreadable,
+                usage.ru_maxrss);
+    return unreadable == 0 ? 0 : 1;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace dirtally {
+
+// One entry of a directory as the kernel reports it: the name is NUL-terminated inside the
+// reader's buffer and valid until the next fill().
+struct RawEntry {
+    const char* name = nullptr;
+    unsigned char type = 0;  // a DT_* value; DT_UNKNOWN where the file system does not say
+    std::uint64_t ino = 0;
+};
+
+// Reads an open directory a buffer of entries at a time with getdents64, so that a directory of
+// millions of entries costs one system call per few thousand entries and no allocation per entry.
+class DirentReader {
+  public:
+    // The buffer must be aligned for the kernel's records (operator new's alignment is enough).
+    DirentReader(int fd, std::span<char> buffer) : fd_(fd), buffer_(buffer) {}
+
+    // Reads the next batch; false at the end of the directory or on an error (see failed()).
+    bool fill();
+    // The next entry of the batch, without "." and ".."; false when the batch is used up.
+    bool next(RawEntry& entry);
+    bool failed() const { return failed_; }
+
+  private:
+    int fd_;
+    std::span<char> buffer_;
+    std::size_t length_ = 0;
+    std::size_t position_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace dirtally

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <shared_mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dirtally::sizing {
+
+// One folder of a sizing. A node lives until its whole subtree is counted (or, when the caller
+// keeps the folder tree, until its root is done), so the nodes alive at any time are the folders
+// on the paths being walked and the siblings waiting beside them: depth times breadth, never the
+// number of files.
+struct Node {
+    Node(Node* up, std::size_t rootIndex, std::string_view ownName, bool keep)
+        : parent(up), root(rootIndex), name(ownName), kept(keep) {}
+
+    Node* const parent;  // nullptr for a root
+    const std::size_t root;
+    const std::string name;
+    const bool kept;  // becomes a node of the caller's folder tree
+
+    // Identity, from the parent's listing or read where a mount may start; cuts bind-mount
+    // cycles.
+    dev_t dev = 0;
+    ino_t ino = 0;
+
+    // The open folder, shared by its own reading and by the children not yet opened from it;
+    // closed when the last of them lets go (or early, when too many folders are open at once).
+    std::shared_mutex fdLock;
+    int fd = -1;
+    std::atomic<std::uint32_t> fdUsers{0};
+
+    // The node's own reading plus its children not yet counted.
+    std::atomic<std::uint32_t> pending{1};
+    std::atomic<std::uint64_t> bytes{0};
+    std::atomic<bool> unreadable{false};
+
+    // Kept sub-folders in the file system's order; owned by this node until the tree is built.
+    std::vector<Node*> keptChildren;
+};
+
+}  // namespace dirtally::sizing

@@ -1,0 +1,146 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/linux/LinuxDirectoryReader.h"
+
+using dirtally::DirEntry;
+using dirtally::LinuxDirectoryReader;
+
+namespace {
+
+// What readdir and lstat say, independently of the reader under test.
+std::vector<DirEntry> expectedEntries(const std::string& folder) {
+    std::vector<DirEntry> entries;
+    DIR* dir = opendir(folder.c_str());
+    while (const dirent* entry = dir ? readdir(dir) : nullptr) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        struct stat info {};
+        lstat((folder + "/" + name).c_str(), &info);
+        entries.push_back(
+            {name, S_ISDIR(info.st_mode) ? DirEntry::Kind::Directory : DirEntry::Kind::Other});
+    }
+    if (dir) {
+        closedir(dir);
+    }
+    return entries;
+}
+
+QByteArray describe(const std::optional<std::vector<DirEntry>>& entries) {
+    if (!entries) {
+        return "cannot be read";
+    }
+    QByteArray text;
+    for (const DirEntry& entry : *entries) {
+        text += QByteArray::fromStdString(entry.name).toPercentEncoding() + " " +
+                QByteArray::number(static_cast<int>(entry.kind)) + "\n";
+    }
+    return text;
+}
+
+void touch(const std::string& path) {
+    QFile(QString::fromStdString(path)).open(QIODevice::WriteOnly);
+}
+
+}  // namespace
+
+class DirectoryReaderTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void entriesComeInTheFileSystemsOrder();
+    void emptyFolderHasNoEntries();
+    void foldersThatCannotBeRead_data();
+    void foldersThatCannotBeRead();
+    void folderWithoutPermissionCannotBeRead();
+};
+
+void DirectoryReaderTest::entriesComeInTheFileSystemsOrder() {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    mkdir((folder + "/sub").c_str(), 0755);
+    mkdir((folder + "/\xff\xfe not utf-8").c_str(), 0755);
+    mkdir((folder + "/.hidden").c_str(), 0755);
+    touch(folder + "/file");
+    touch(folder + "/tab\tand\nnewline");
+    symlink("sub", (folder + "/link to folder").c_str());
+    symlink("file", (folder + "/link to file").c_str());
+    symlink("nowhere", (folder + "/broken link").c_str());
+    mkfifo((folder + "/fifo").c_str(), 0644);
+    for (int i = 0; i < 2000; ++i) {
+        symlink("x", (folder + "/many" + std::to_string(i)).c_str());
+    }
+
+    const auto entries = LinuxDirectoryReader().read(folder);
+    QCOMPARE(describe(entries), describe(expectedEntries(folder)));
+    QCOMPARE(entries->size(), std::size_t{2009});
+    const auto kindOf = [&](const std::string& name) {
+        return std::find_if(entries->begin(), entries->end(),
+                            [&](const DirEntry& e) { return e.name == name; })
+            ->kind;
+    };
+    QCOMPARE(kindOf("link to folder"), DirEntry::Kind::Other);
+    QCOMPARE(kindOf("\xff\xfe not utf-8"), DirEntry::Kind::Directory);
+    QCOMPARE(kindOf("fifo"), DirEntry::Kind::Other);
+    std::filesystem::remove(folder + "/\xff\xfe not utf-8");
+}
+
+void DirectoryReaderTest::emptyFolderHasNoEntries() {
+    QTemporaryDir dir;
+    const auto entries = LinuxDirectoryReader().read(dir.path().toStdString());
+    QVERIFY(entries.has_value());
+    QVERIFY(entries->empty());
+}
+
+void DirectoryReaderTest::foldersThatCannotBeRead_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty path") << "";
+    QTest::newRow("missing") << "/no/such/folder/anywhere";
+    QTest::newRow("a file") << "/etc/hostname";
+}
+
+void DirectoryReaderTest::foldersThatCannotBeRead() {
+    QFETCH(QString, path);
+    QVERIFY(!LinuxDirectoryReader().read(path.toStdString()).has_value());
+}
+
+// Root reads everything, so the reading runs as an unprivileged user in a child process.
+void DirectoryReaderTest::folderWithoutPermissionCannotBeRead() {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    chmod(folder.c_str(), 0755);
+    mkdir((folder + "/shut").c_str(), 0311);
+    touch(folder + "/shut/file");
+    mkdir((folder + "/open").c_str(), 0755);
+    touch(folder + "/open/file");
+
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) {
+            _exit(99);
+        }
+        LinuxDirectoryReader reader;
+        const bool shutFails = !reader.read(folder + "/shut").has_value();
+        const auto open = reader.read(folder + "/open");
+        _exit(shutFails && open && open->size() == 1 ? 0 : 1);
+    }
+    int status = -1;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+}
+
+QTEST_GUILESS_MAIN(DirectoryReaderTest)
+#include "tst_directoryreader.moc"

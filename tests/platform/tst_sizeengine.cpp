@@ -1,0 +1,456 @@
+#include <sys/mount.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QTest>
+#include <cstring>
+#include <map>
+#include <thread>
+
+#include "platform/linux/SizeEngine.h"
+#include "tst_sizeengine_tree.h"
+
+using namespace dirtally;
+using namespace dirtally::testtree;
+
+namespace dirtally {
+QByteArray sizeText(const FolderSize& size) {
+    return size.readable ? QByteArray::number(size.bytes) : QByteArray("unreadable");
+}
+char* toString(const FolderSize& size) {
+    return qstrdup(sizeText(size).constData());
+}
+}  // namespace dirtally
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(60);
+constexpr std::uint64_t kTerabyte = 1000ULL * 1000 * 1000 * 1000;
+
+QByteArray describe(const std::vector<FolderNode>& tree) {
+    QByteArray text;
+    for (const FolderNode& node : tree) {
+        text += QByteArray::fromStdString(node.name).toPercentEncoding() + " under " +
+                QByteArray::number(static_cast<qint64>(node.parent)) + ": " + sizeText(node.size) +
+                "\n";
+    }
+    return text;
+}
+
+void makeSocket(const std::string& path) {
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (!bound) {
+        throw std::runtime_error("bind " + path);
+    }
+}
+
+// The trees sized against the reference walk, each built beneath `root`.
+const std::map<QString, void (*)(const std::string&)> kTrees = {
+    {"nested folders",
+     [](const std::string& root) {
+         makeFolder(root + "/a");
+         makeFolder(root + "/a/b");
+         makeFolder(root + "/a/b/c");
+         makeFolder(root + "/a/empty");
+         makeFolder(root + "/.hidden");
+         makeFolder(root + "/.hidden/inner");
+         makeFile(root + "/top", 7);
+         makeFile(root + "/a/b/c/deep", 4096);
+         makeFile(root + "/.hidden/inner/secret", 300);
+         for (int i = 0; i < 500; ++i) {
+             makeFile(root + "/a/b/f" + std::to_string(i), static_cast<std::uint64_t>(i) * 31);
+         }
+     }},
+    {"sparse files over 1 TB",
+     [](const std::string& root) {
+         makeFolder(root + "/big");
+         makeFile(root + "/big/one", 3 * kTerabyte / 2);
+         makeFile(root + "/big/two", 2 * kTerabyte + 1);
+         makeFile(root + "/small", 1);
+     }},
+    {"hard links count at every place",
+     [](const std::string& root) {
+         makeFolder(root + "/x");
+         makeFolder(root + "/y");
+         makeFile(root + "/x/file", 1000);
+         link((root + "/x/file").c_str(), (root + "/y/again").c_str());
+         link((root + "/x/file").c_str(), (root + "/x/twice").c_str());
+     }},
+    {"symbolic links are not followed",
+     [](const std::string& root) {
+         makeFolder(root + "/target");
+         makeFile(root + "/target/heavy", 1000000);
+         makeFolder(root + "/links");
+         symlink("../target", (root + "/links/to-folder").c_str());
+         symlink("../target/heavy", (root + "/links/to-file").c_str());
+         symlink("nowhere/at/all", (root + "/links/broken").c_str());
+         symlink("to-self", (root + "/links/to-self").c_str());
+     }},
+    {"fifos and sockets are never opened",
+     [](const std::string& root) {
+         makeFolder(root + "/special");
+         mkfifo((root + "/special/fifo").c_str(), 0644);
+         makeSocket(root + "/special/socket");
+         makeFile(root + "/special/plain", 12);
+     }},
+    {"names are bytes",
+     [](const std::string& root) {
+         makeFolder(root + "/\xff\xfe folder");
+         makeFile(root + "/\xff\xfe folder/\xc3\x28", 5);
+         makeFolder(root + "/tab\there\nnewline\x01\x7f");
+         makeFile(root + "/tab\there\nnewline\x01\x7f/\x80", 9);
+         makeFile(root + "/\xe2\x82", 11);
+     }},
+    {"bushy tree",
+     [](const std::string& root) {
+         for (int i = 0; i < 6; ++i) {
+             const std::string a = root + "/a" + std::to_string(i);
+             makeFolder(a);
+             for (int j = 0; j < 6; ++j) {
+                 const std::string b = a + "/b" + std::to_string(j);
+                 makeFolder(b);
+                 makeFolder(b + "/c");
+                 makeFile(b + "/c/f", static_cast<std::uint64_t>(i * 100 + j));
+             }
+         }
+     }},
+};
+
+// Holds a mount made for one case and undoes it before the temporary folder goes.
+struct Mount {
+    std::string at;
+    bool made = false;
+    Mount(const std::string& source, const std::string& target, const char* type,
+          unsigned long flags, const char* options = nullptr)
+        : at(target), made(::mount(source.c_str(), target.c_str(), type, flags, options) == 0) {}
+    ~Mount() {
+        if (made) {
+            umount2(at.c_str(), MNT_DETACH);
+        }
+    }
+};
+
+}  // namespace
+
+class SizeEngineTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void sizesMatchTheReferenceWalk_data();
+    void sizesMatchTheReferenceWalk();
+    void severalRootsInOnePass();
+    void treeTenThousandLevelsDeep();
+    void vanishingEntriesAreNotCounted();
+    void unreadableFoldersHaveNoSize();
+    void cancelLeavesNothingBehind();
+    void pseudoFileSystemsAreNotEntered();
+    void bindMountCycleIsCut();
+    void driveSpaceMatchesStatvfs_data();
+    void driveSpaceMatchesStatvfs();
+    void driveSpaceOfNoFileSystem_data();
+    void driveSpaceOfNoFileSystem();
+    void readOnlyDriveHasNoFreeSpace();
+};
+
+void SizeEngineTest::sizesMatchTheReferenceWalk_data() {
+    QTest::addColumn<QString>("tree");
+    QTest::addColumn<unsigned>("workers");
+    QTest::addColumn<int>("budget");
+    for (const auto& [name, build] : kTrees) {
+        QTest::addRow("%s", qPrintable(name)) << name << 16u << 0;
+        // One worker holding one folder open at a time reopens every folder from the top.
+        QTest::addRow("%s, reopening", qPrintable(name)) << name << 1u << 1;
+    }
+}
+
+void SizeEngineTest::sizesMatchTheReferenceWalk() {
+    QFETCH(QString, tree);
+    QFETCH(unsigned, workers);
+    QFETCH(int, budget);
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/root");
+    kTrees.at(tree)(parent + "/root");
+
+    LinuxFolderInfo engine(workers, static_cast<std::size_t>(budget));
+    const FolderSize expected = referenceSize(parent + "/root");
+    QVERIFY(expected.readable);
+    QCOMPARE(sizeOf(engine, parent, "root"), expected);
+
+    auto job = engine.start({parent, {"root"}, true});
+    QVERIFY(job->wait(0, kPatience));
+    QCOMPARE(job->result(0), expected);
+    QCOMPARE(describe(job->tree(0)), describe(referenceTree(parent + "/root")));
+}
+
+void SizeEngineTest::severalRootsInOnePass() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    kTrees.at("nested folders")(parent);
+    kTrees.at("bushy tree")(parent);
+    std::vector<std::string> roots = {"a", "missing", "a3", ".hidden", "", "top", "a0"};
+
+    LinuxFolderInfo engine;
+    auto job = engine.start({parent, roots, true});
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        QVERIFY(job->wait(i, kPatience));
+        const bool sizable = roots[i] != "missing" && roots[i] != "top";
+        const std::string path = roots[i].empty() ? parent : parent + "/" + roots[i];
+        const FolderSize expected = sizable ? referenceSize(path) : FolderSize::unreadable();
+        QCOMPARE(job->result(i), expected);
+        if (sizable) {
+            QCOMPARE(describe(job->tree(i)), describe(referenceTree(path)));
+        }
+    }
+}
+
+void SizeEngineTest::treeTenThousandLevelsDeep() {
+    constexpr int kDepth = 10000;
+    const Scratch scratch(true);
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/deep");
+    makeChain(parent + "/deep", "level", kDepth, 4321);
+    makeFile(parent + "/deep/beside", 9);
+
+    LinuxFolderInfo engine;
+    auto job = engine.start({parent, {"deep"}, true});
+    QVERIFY(job->wait(0, kPatience));
+    QCOMPARE(job->result(0), FolderSize::of(4330));
+    const std::vector<FolderNode>& tree = job->tree(0);
+    QCOMPARE(tree.size(), std::size_t{kDepth});
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        QCOMPARE(tree[i].name, std::string("level"));
+        QCOMPARE(tree[i].parent, i == 0 ? FolderNode::kNoParent : i - 1);
+        QCOMPARE(tree[i].size, FolderSize::of(4321));
+    }
+    job.reset();
+    removeChain(parent + "/deep", "level");
+}
+
+// A second thread deletes whole folders while they are sized: what vanishes is not counted and
+// is no error; what stays is counted.
+void SizeEngineTest::vanishingEntriesAreNotCounted() {
+    const Scratch scratch(true);
+    const std::string& parent = scratch.path();
+    const std::string root = parent + "/root";
+    makeFolder(root);
+    makeFile(parent + "/byte", 1);
+    constexpr int kFolders = 100;
+    constexpr int kFiles = 200;
+    for (int i = 0; i < kFolders; ++i) {
+        makeFolder(root + "/" + std::to_string(i));
+        makeLinks(root + "/" + std::to_string(i), kFiles, parent + "/byte");
+    }
+    // Odd folders stay; even ones go, files first, then the folder.
+    auto remover = [&] {
+        for (int i = 0; i < kFolders; i += 2) {
+            const std::string folder = root + "/" + std::to_string(i);
+            for (int f = 0; f < kFiles; ++f) {
+                unlink((folder + "/" + std::to_string(f)).c_str());
+            }
+            rmdir(folder.c_str());
+        }
+    };
+    LinuxFolderInfo engine;
+    std::thread removing(remover);
+    const FolderSize size = sizeOf(engine, parent, "root");
+    removing.join();
+    QVERIFY(size.readable);
+    QVERIFY(size.bytes >= kFolders / 2 * kFiles);
+    QVERIFY(size.bytes <= kFolders * kFiles);
+    QCOMPARE(sizeOf(engine, parent, "root"), FolderSize::of(kFolders / 2 * kFiles));
+}
+
+// Root reads everything, so the case runs as an unprivileged user in a child process.
+void SizeEngineTest::unreadableFoldersHaveNoSize() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    chmod(parent.c_str(), 0755);
+    makeFolder(parent + "/open");
+    makeFile(parent + "/open/file", 10);
+    makeFolder(parent + "/locked");
+    makeFolder(parent + "/locked/inside");
+    makeFile(parent + "/locked/inside/file", 20);
+    chmod((parent + "/locked/inside").c_str(), 0);
+    // Listable but not searchable: names can be read, attributes cannot.
+    makeFolder(parent + "/listable");
+    makeFile(parent + "/listable/file", 30);
+    chmod((parent + "/listable").c_str(), 0644);
+    makeFolder(parent + "/tree");
+    makeFolder(parent + "/tree/x");
+    makeFolder(parent + "/tree/x/fine");
+    makeFile(parent + "/tree/x/fine/file", 40);
+    makeFolder(parent + "/tree/x/shut");
+    makeFile(parent + "/tree/x/shut/file", 50);
+    chmod((parent + "/tree/x/shut").c_str(), 0);
+    makeFolder(parent + "/tree/y");
+    makeFile(parent + "/tree/y/file", 60);
+    const std::vector<std::string> roots = {"open", "locked", "listable", "tree"};
+
+    const int status = runAsNobody([&] {
+        LinuxFolderInfo engine;
+        auto job = engine.start({parent, roots, true});
+        int faults = 0;
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            const FolderSize expected = referenceSize(parent + "/" + roots[i]);
+            if (!job->wait(i, kPatience) || job->result(i) != expected ||
+                expected.readable != (roots[i] == "open")) {
+                faults |= 1 << i;
+            }
+        }
+        if (describe(job->tree(3)) != describe(referenceTree(parent + "/tree")) ||
+            describe(job->tree(3)).count("unreadable") != 2) {
+            faults |= 1 << 5;
+        }
+        return faults;
+    });
+    QCOMPARE(status, 0);
+}
+
+void SizeEngineTest::cancelLeavesNothingBehind() {
+    const Scratch scratch(true);
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/big");
+    makeFile(parent + "/three", 3);
+    for (int i = 0; i < 40; ++i) {
+        const std::string folder = parent + "/big/" + std::to_string(i);
+        makeFolder(folder);
+        makeLinks(folder, 1000, parent + "/three");
+    }
+    makeFolder(parent + "/small");
+    makeFile(parent + "/small/file", 5);
+    const std::size_t files = openFileCount();
+    const std::size_t threads = threadCount();
+    LinuxFolderInfo engine;
+
+    auto job = engine.start({parent, {"big"}, true});
+    job->cancel();
+    QVERIFY(job->wait(0, kPatience));
+    QCOMPARE(job->result(0), FolderSize::unreadable());
+    job.reset();
+    QCOMPARE(openFileCount(), files);
+    QTRY_COMPARE(threadCount(), threads);
+
+    // Dropped while running, without a cancel first.
+    engine.start({parent, {"big", "small"}, false}).reset();
+    QCOMPARE(openFileCount(), files);
+    QTRY_COMPARE(threadCount(), threads);
+
+    // A result already final stays as it is.
+    job = engine.start({parent, {"small"}, false});
+    QVERIFY(job->wait(0, kPatience));
+    job->cancel();
+    QCOMPARE(job->result(0), FolderSize::of(5));
+}
+
+void SizeEngineTest::pseudoFileSystemsAreNotEntered() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/root");
+    makeFile(parent + "/root/file", 100);
+    makeFolder(parent + "/root/proc");
+    makeFolder(parent + "/root/memory");
+    const Mount proc("proc", parent + "/root/proc", "proc", 0);
+    const Mount memory("tmpfs", parent + "/root/memory", "tmpfs", 0, "size=1m");
+    if (!proc.made || !memory.made) {
+        QSKIP("mounting needs CAP_SYS_ADMIN");
+    }
+    makeFile(parent + "/root/memory/stored", 1000);
+
+    LinuxFolderInfo engine;
+    QCOMPARE(sizeOf(engine, parent, "root"), FolderSize::of(1100));
+    // Sizing the pseudo file system itself gives nothing either.
+    QCOMPARE(sizeOf(engine, parent + "/root", "proc"), FolderSize::of(0));
+}
+
+void SizeEngineTest::bindMountCycleIsCut() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/root");
+    makeFile(parent + "/root/file", 10);
+    makeFolder(parent + "/root/a");
+    makeFile(parent + "/root/a/file", 20);
+    makeFolder(parent + "/root/a/loop");
+    const Mount loop(parent + "/root", parent + "/root/a/loop", nullptr, MS_BIND);
+    if (!loop.made) {
+        QSKIP("mounting needs CAP_SYS_ADMIN");
+    }
+    LinuxFolderInfo engine;
+    auto job = engine.start({parent, {"root"}, true});
+    QVERIFY(job->wait(0, kPatience));
+    QCOMPARE(job->result(0), FolderSize::of(30));
+    QCOMPARE(job->tree(0).size(), std::size_t{2});
+}
+
+void SizeEngineTest::driveSpaceMatchesStatvfs_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("root of the file system") << "/";
+    QTest::newRow("temporary folder") << QDir::tempPath();
+    QTest::newRow("doubled separators") << QDir::tempPath() + "//.";
+    QTest::newRow("a file") << "/etc/hostname";
+    QTest::newRow("pseudo file system") << "/proc";
+}
+
+// Free space moves while others write, so compare against two equal readings around ours.
+void SizeEngineTest::driveSpaceMatchesStatvfs() {
+    QFETCH(QString, path);
+    const std::string bytes = path.toStdString();
+    LinuxFolderInfo engine;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        struct statvfs before {
+        }, after{};
+        QCOMPARE(statvfs(bytes.c_str(), &before), 0);
+        const std::optional<DriveSpace> space = engine.driveSpace(bytes);
+        QCOMPARE(statvfs(bytes.c_str(), &after), 0);
+        if (before.f_bavail != after.f_bavail) {
+            continue;
+        }
+        QVERIFY(space.has_value());
+        const std::uint64_t free = (after.f_flag & ST_RDONLY) ? 0 : after.f_bavail;
+        QCOMPARE(space->freeBytes, free * after.f_frsize);
+        QCOMPARE(space->totalBytes, std::uint64_t{after.f_blocks} * after.f_frsize);
+        return;
+    }
+    QFAIL("free space never held still");
+}
+
+void SizeEngineTest::driveSpaceOfNoFileSystem_data() {
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty") << "";
+    QTest::newRow("relative") << ".";
+    QTest::newRow("relative name") << "tmp";
+    QTest::newRow("missing") << "/no/such/folder/anywhere";
+}
+
+void SizeEngineTest::driveSpaceOfNoFileSystem() {
+    QFETCH(QString, path);
+    LinuxFolderInfo engine;
+    QVERIFY(!engine.driveSpace(path.toStdString()).has_value());
+}
+
+void SizeEngineTest::readOnlyDriveHasNoFreeSpace() {
+    const Scratch scratch;
+    const std::string mountPoint = scratch.path() + "/ro";
+    makeFolder(mountPoint);
+    const Mount readOnly("tmpfs", mountPoint, "tmpfs", MS_RDONLY, "size=4m");
+    if (!readOnly.made) {
+        QSKIP("mounting needs CAP_SYS_ADMIN");
+    }
+    LinuxFolderInfo engine;
+    const std::optional<DriveSpace> space = engine.driveSpace(mountPoint);
+    QVERIFY(space.has_value());
+    QCOMPARE(space->freeBytes, std::uint64_t{0});
+    QCOMPARE(space->totalBytes, std::uint64_t{4} * 1024 * 1024);
+}
+
+QTEST_GUILESS_MAIN(SizeEngineTest)
+#include "tst_sizeengine.moc"
