@@ -88,22 +88,7 @@ compare() {
             -n "gdu -n" "gdu -n $folder" \
             -n "ncdu -0" "ncdu -0 -o /dev/null $folder" > /dev/null 2>&1
     done
-    python3 - "$label" "$dir" << 'PY'
-import glob, json, statistics, sys
-label, folder = sys.argv[1], sys.argv[2]
-times = {}
-for path in sorted(glob.glob(folder + "/*.json")):
-    for result in json.load(open(path))["results"]:
-        times.setdefault(result["command"], []).extend(result["times"])
-medians = {name: statistics.median(values) for name, values in times.items()}
-peers = {name: t for name, t in medians.items() if not name.startswith("engine")}
-best = min(peers, key=peers.get)
-print(f"\n{label}")
-for name, median in medians.items():
-    print(f"  {name:12s} {median:8.3f} s   (runs: {' '.join(f'{t:.3f}' for t in times[name])})")
-for name in ("engine", "engine-each"):
-    print(f"  {name} is {peers[best] / medians[name]:.2f}x faster than the fastest peer ({best})")
-PY
+    python3 "$here/medians.py" peers "$label" "$dir"
     rm -rf "$dir"
 }
 
@@ -118,19 +103,7 @@ reports() {
             -n one-level "$reportbench $folder $dir/one.txt" \
             -n all-sub-folders "$reportbench --all $folder $dir/all.txt" > /dev/null 2>&1
     done
-    python3 - "$label" "$dir" << 'PY'
-import glob, json, statistics, sys
-label, folder = sys.argv[1], sys.argv[2]
-times = {}
-for path in sorted(glob.glob(folder + "/*.json")):
-    for result in json.load(open(path))["results"]:
-        times.setdefault(result["command"], []).extend(result["times"])
-medians = {name: statistics.median(values) for name, values in times.items()}
-print(f"\n{label}")
-for name, median in medians.items():
-    ratio = median / medians["engine"]
-    print(f"  {name:16s} {median:8.3f} s   {ratio:.2f}x the engine")
-PY
+    python3 "$here/medians.py" engine "$label" "$dir"
     rm -rf "$dir"
 }
 
