@@ -52,15 +52,21 @@ void ReportWriter::endLine() {
 }
 
 void ReportWriter::flush() {
-    if (pending_.isEmpty()) {
-        return;
-    }
-    const qint64 written = device_.write(pending_);
-    if (written != pending_.size() && error_.isEmpty()) {
-        error_ = device_.errorString();
-        if (error_.isEmpty()) {
-            error_ = QStringLiteral("Unknown error");
+    // A disk that fills up part-way takes part of a write without a reason; writing the rest
+    // brings the reason out.
+    qsizetype done = 0;
+    while (done < pending_.size()) {
+        const qint64 written = device_.write(pending_.constData() + done, pending_.size() - done);
+        if (written <= 0) {
+            if (error_.isEmpty()) {
+                error_ = device_.errorString();
+            }
+            if (error_.isEmpty()) {
+                error_ = QStringLiteral("Unknown error");
+            }
+            break;
         }
+        done += written;
     }
     pending_.clear();
 }

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/LongPath.h"
+
 namespace dirtally {
 
 namespace {
@@ -37,8 +39,8 @@ ReportFile::~ReportFile() {
 QIODevice* ReportFile::open(const Path& path, QString* error) {
     close();
     // O_NONBLOCK keeps a FIFO without a reader from freezing the window; a report is a plain file.
-    const int fd = ::open(path.c_str(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    const int fd =
+        openLongPath(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) {
         *error = errnoText(errno);
         return nullptr;

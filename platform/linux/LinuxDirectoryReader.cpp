@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "platform/LongPath.h"
 #include "platform/linux/DirentReader.h"
 
 namespace dirtally {
@@ -37,7 +38,7 @@ struct FdCloser {
 }  // namespace
 
 std::optional<std::vector<DirEntry>> LinuxDirectoryReader::read(const Path& folder) {
-    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = openLongPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }

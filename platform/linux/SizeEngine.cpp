@@ -1,11 +1,14 @@
 #include "platform/linux/SizeEngine.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <utility>
 
+#include "platform/LongPath.h"
 #include "platform/linux/SizingWalk.h"
 
 namespace dirtally {
@@ -36,8 +39,13 @@ std::optional<DriveSpace> LinuxFolderInfo::driveSpace(const Path& path) {
     if (path.empty() || path.front() != '/') {
         return std::nullopt;
     }
+    const int fd = openLongPath(path, O_PATH | O_CLOEXEC);
     struct statvfs info {};
-    if (statvfs(path.c_str(), &info) != 0) {
+    const bool known = fd >= 0 && fstatvfs(fd, &info) == 0;
+    if (fd >= 0) {
+        close(fd);
+    }
+    if (!known) {
         return std::nullopt;
     }
     const std::uint64_t unit = info.f_frsize;

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/LongPath.h"
+
 namespace dirtally::sizing {
 
 Walk::Walk(SizingRequest request, const WalkOptions& options)
@@ -54,7 +56,7 @@ bool Walk::openParent() {
     if (request_.parent.empty()) {
         return false;
     }
-    parentFd_ = open(request_.parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    parentFd_ = openLongPath(request_.parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat info {};
     if (parentFd_ < 0 || fstat(parentFd_, &info) != 0) {
         return false;

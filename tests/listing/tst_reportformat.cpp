@@ -119,6 +119,36 @@ class TestReportFormat : public QObject {
         QCOMPARE(buffer.data(), line);
     }
 
+    void aShortWriteGivesItsReason() {
+        // A stream that takes the first bytes and then refuses, as a disk that fills up does.
+        class FillingDevice : public QIODevice {
+          public:
+            qint64 readData(char*, qint64) override { return -1; }
+            qint64 writeData(const char*, qint64 size) override {
+                if (taken >= 10) {
+                    setErrorString(QStringLiteral("No space left on device"));
+                    return -1;
+                }
+                const qint64 part = std::min<qint64>(size, 10 - taken);
+                taken += part;
+                return part;
+            }
+            qint64 taken = 0;
+        } device;
+        device.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        ReportWriter out(device);
+        out.write(QString(40, QLatin1Char('x')));
+        out.endLine();
+        out.flush();
+        QCOMPARE(device.taken, 10);
+        QVERIFY(out.failed());
+        QCOMPARE(out.error(), QStringLiteral("No space left on device"));
+        out.write(QStringLiteral("the run goes on"));
+        out.endLine();
+        out.flush();
+        QCOMPARE(out.error(), QStringLiteral("No space left on device"));
+    }
+
     void tabCountsAsOneColumn() {
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
