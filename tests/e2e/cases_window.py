@@ -1,0 +1,419 @@
+"""The real window as a user meets it: start-up, reports, folder picker, links, pop-up, abort,
+close, the About window, a second instance and the refusal to run from "/"."""
+
+import os
+import re
+import shutil
+import signal
+import time
+
+import reference
+import trees
+from session import CaseFailure, CaseSkipped, check, wait_until
+from steps import (IDLE_TITLE, REPORT, complete_report, expect_report, make_list, read,
+                   start_in, timed)
+
+CLIENT = (263, 167)
+PICKER_TITLES = ("Browse for Folder", "Dirtally this folder")
+
+# A tree with what a user's folder holds: mixed case, a dot-folder, files beside the folders,
+# a link to a folder (not a sub-folder), names at the column stop, a sparse file of a terabyte
+# (a size field wider than fourteen characters) and totals beyond 2^24.
+EVERYDAY = {
+    "MUSIC": {"a.mp3": 15_000_000, "Live": {"b.mp3": 3_000_001}},
+    # Shown under the same name as MUSIC; sized through its own.
+    "music": {"small.mp3": 7},
+    "photos": {"x.jpg": 3_245_120},
+    ".cache": {"blob": 77},
+    "Empty": {},
+    "notes.txt": 5,
+    "LinkToMusic": ("link", "MUSIC"),
+    "Ünïcödé Ωmega": {"data": 1234},
+    "n" * 82: {"f": 1},
+    "m" * 83: {"f": 2},
+    "L" * 120: {"f": 3},
+    "Huge": {"disk.img": 1_234_567_890_123},
+}
+
+# For the all-sub-folders mode: dot-folders at two depths (sized, never listed) and a deep nest.
+NESTED = {
+    "Alpha": {"x": 10, ".git": {"objects": {"pack": 1000}}, "Beta": {"y": 20}},
+    ".hidden": {"secret": 5, "Inside": {"z": 7}},
+    "Deep": {"l1": {"l2": {"l3": {"l4": {"l5": {"l6": {"l7": {"l8": {"bottom": 88}}}}}}}}},
+    "MiXeD CaSe": {"Sub": {"f": 3}},
+    "link": ("link", "/"),
+}
+
+
+def _start_everyday(context, name):
+    folder = trees.build(context.new_folder(name), EVERYDAY)
+    return folder, start_in(context, folder)
+
+
+def start_title_size_screenshot(context):
+    folder, app = _start_everyday(context, "Start Here")
+    (_, _, width, height), frame = context.session.geometry(app.window)
+    menu = height - CLIENT[1]
+    check(width == CLIENT[0] and 12 <= menu <= 40,
+          f"the window is {width} x {height}; expected 263 wide and 167 under a menu bar")
+    hints = context.session.x("xprop", "-id", str(app.window), "WM_NORMAL_HINTS")
+    check(f"minimum size: {width} by {height}" in hints and
+          f"maximum size: {width} by {height}" in hints, f"the size is not fixed: {hints}")
+    check(frame[2] > 0, "the window has no title bar")
+    context.session.screenshot("main-window", app.window)
+    context.figures["menu bar height (px)"] = menu
+    app.key("ctrl+x")
+    context.figures["Ctrl+X to process end (s)"] = round(app.wait_exit(2), 3)
+
+
+def make_list_twice(context):
+    folder, app = _start_everyday(context, "Twice")
+    data = make_list(app, folder, True)
+    expect_report(data, folder, folder, True, name="first run")
+    # The second run (Esc this time) sees a changed tree and must replace the report.
+    trees.build(folder, {"Added Later": {"new": 999}})
+    trees.remove_tree(os.path.join(folder, "photos"))
+    data = make_list(app, folder, True, keys=("Escape",))
+    expect_report(data, folder, folder + "/", True, name="second run")
+    check(not any(name.startswith(REPORT) and name != REPORT for name in os.listdir(folder)),
+          "a second report file was left beside the first")
+
+
+def all_subs_mode(context):
+    folder = trees.build(context.new_folder("Nested"), NESTED)
+    app = start_in(context, folder)
+    app.key("ctrl+n")
+    data = make_list(app, folder, False)
+    expect_report(data, folder, folder, False, name="all-sub-folders report")
+    app.key("ctrl+n")
+    data = make_list(app, folder, True, keys=("Escape",))
+    expect_report(data, folder, folder, True, name="one-level report after toggling back")
+
+
+def _picker(context, app):
+    def find():
+        for window in app.windows():
+            if window != app.window and context.session.window_name(window) in PICKER_TITLES:
+                return window
+        return None
+    return wait_until(find, 10, "the folder picker")
+
+
+def folder_picker_by_keyboard(context):
+    folder = trees.build(context.new_folder("Pick From"),
+                         {"Chosen One": {"Inner": {"f": 4096}, "g": 1}})
+    chosen = os.path.join(folder, "Chosen One")
+    app = start_in(context, folder)
+    # Cancel first: nothing changes, no run starts.
+    app.key("Tab", "Tab", "space")
+    picker = _picker(context, app)
+    app.key("Escape")
+    wait_until(lambda: not context.session.is_viewable(picker), 5, "the picker to close")
+    # Focus starts on the hidden "&File list"; with "&View list" disabled, two Tabs reach
+    # "&Folder".
+    app.focus()
+    app.key("Tab", "Tab", "space")
+    picker = _picker(context, app)
+    context.session.screenshot("folder-picker", picker)
+    # The picker opens on the current folder; its only sub-folder is one row down.
+    app.key("Down")
+    time.sleep(0.2)
+    app.key("Return")
+    wait_until(lambda: not context.session.is_viewable(picker), 5, "the picker to close")
+    check(read(os.path.join(folder, REPORT)) is None, "cancelling the picker wrote a report")
+    app.focus()
+    data = make_list(app, chosen, True)
+    expect_report(data, chosen, chosen, True, name="report in the chosen folder")
+    check(read(os.path.join(folder, REPORT)) is None, "a report was written in the old folder")
+
+
+def view_list_and_links(context):
+    folder = trees.build(context.new_folder("View; it's $(touch pwned)"), {"Sub": {"f": 10}})
+    app = start_in(context, folder)
+    make_list(app, folder, True)
+    app.key("alt+v")
+    wait_until(lambda: any(kind == "text" for kind, _ in context.session.opened()), 10,
+               "the text handler to be started")
+    app.focus()
+    app.key("alt+h", "Return")
+    wait_until(lambda: any(kind == "http" for kind, _ in context.session.opened()), 10,
+               "the http handler to be started")
+    app.focus()
+    app.key("alt+h", "Down", "Return")
+    wait_until(lambda: any(kind == "mailto" for kind, _ in context.session.opened()), 10,
+               "the mailto handler to be started")
+    opened = dict(context.session.opened())
+    check(len(context.session.opened()) == 3, f"handlers started: {context.session.opened()}")
+    viewed = re.sub(r"^file://", "", opened["text"])
+    check(os.path.realpath(viewed) == os.path.realpath(os.path.join(folder, REPORT)),
+          f"the text handler got {opened['text']!r}")
+    check(opened["http"].rstrip("/") == "http://dirtally.example.com",
+          f"the web page handler got {opened['http']!r}")
+    check(opened["mailto"] == "mailto:sales@dirtally.example.com",
+          f"the mail handler got {opened['mailto']!r}")
+    check(not os.path.exists(os.path.join(os.getcwd(), "pwned")) and
+          not os.path.exists(os.path.join(folder, "pwned")), "a shell ran part of the path")
+
+
+def right_click_exit(context):
+    folder = trees.build(context.new_folder("Popup"), {"Sub": {}})
+    app = start_in(context, folder)
+    x, y, width, height, _ = app.client_origin()
+    menu = height - CLIENT[1]
+    before = set(app.windows())
+    # A bare spot of Frame1, right of the web address label.
+    app.click(x + 200, y + menu + 148, button=3)
+    popup = wait_until(lambda: (list(set(app.windows()) - before) or [None])[0], 5,
+                       "the pop-up menu")
+    context.session.screenshot("right-click-menu")
+    del popup
+    app.key("x")
+    app.wait_exit(3)
+
+
+def _wait_run_started(app, folder):
+    path = os.path.join(folder, REPORT)
+    wait_until(lambda: os.path.exists(path), 20, "the report file to be opened")
+    check(app.title() != IDLE_TITLE, "the run ended before it could be interrupted")
+
+
+def _expect_partial(data, folders, one_level, closed):
+    """The report of an interrupted run: the lines written are the reference's first lines;
+    an aborted run adds a complete closing block of what it listed."""
+    full = reference.one_level_lines(folders) if one_level else \
+        reference.all_subs_lines(folders)
+    lines = reference.split_report(data)
+    body = lines[reference.HEADER_LINES:]
+    closing = 0 if closed else (3 if one_level else 2)
+    listed = body[:len(body) - closing]
+    check(listed == full[:len(listed)], "the lines written are not the reference's first lines")
+    if closed:
+        check(len(listed) < len(full) - (3 if one_level else 2),
+              "the whole report was written before the window closed")
+        return len(listed)
+    check(len(listed) < len(full) - closing, "the run completed before the abort")
+    check(reference.check_shape(lines, one_level) is None,
+          "the aborted run's closing block is incomplete")
+    return len(listed)
+
+
+def esc_aborts_large_tree(context):
+    folder = context.big_tree()
+    app = start_in(context, folder)
+    app.key("alt+m")
+    _wait_run_started(app, folder)
+    time.sleep(0.3)
+    elapsed = timed(lambda: (app.key("Escape"), app.wait_title(IDLE_TITLE, timeout=10)))
+    context.figures["Esc to idle on the large tree (s)"] = round(elapsed, 3)
+    check(elapsed < 0.5, f"the abort took {elapsed:.2f} s")
+    data = wait_until(lambda: complete_report(os.path.join(folder, REPORT), True), 5,
+                      "the aborted run's report")
+    _expect_partial(data, context.big_folders(), True, closed=False)
+    os.remove(os.path.join(folder, REPORT))
+
+
+def close_box_during_run(context):
+    folder = context.big_tree()
+    app = start_in(context, folder)
+    app.key("ctrl+n", "alt+m")
+    path = os.path.join(folder, REPORT)
+    _wait_run_started(app, folder)
+    wait_until(lambda: (read(path) or b"").count(b"\r\n") > reference.HEADER_LINES + 2, 30,
+               "folder lines in the report")
+    x, y, width, _, (_, right, top, _) = app.client_origin()
+    # openbox's close box sits at the right end of the title bar.
+    app.click(x + width + right - 9, y - top // 2)
+    context.figures["close box during a run to process end (s)"] = round(app.wait_exit(3), 3)
+    written = _expect_partial(read(path), context.big_folders(), False, closed=True)
+    context.figures["folder lines kept after the close box"] = written
+    os.remove(path)
+
+
+def queued_esc_presses(context):
+    """Two Esc presses queued together: one run, refused or aborted by the second press, never
+    two runs in one file; a third press then makes a whole report."""
+    folder = context.big_tree()
+    path = os.path.join(folder, REPORT)
+    app = start_in(context, folder)
+    app.key("Escape", "Escape")
+    wait_until(lambda: os.path.exists(path), 20, "the report file to be opened")
+    app.wait_title(IDLE_TITLE, timeout=60)
+    data = wait_until(lambda: complete_report(path, True), 5, "a complete report")
+    lines = reference.split_report(data)
+    full = reference.one_level_lines(context.big_folders())
+    listed = lines[reference.HEADER_LINES:-3]
+    check(listed == full[:len(listed)], "the lines written are not the reference's first lines")
+    context.figures["folder lines after two queued Esc presses"] = \
+        f"{len(listed)} of {len(full) - 3}"
+    data = make_list(app, folder, True, keys=("Escape",), timeout=60)
+    expect_report(data, folder, folder + "/", True, name="the run after the queued presses",
+                  folders=context.big_folders())
+    os.remove(path)
+
+
+def untick_during_run(context):
+    """"No Sub-dirs" unticked while a one-level listing runs: the closing block gives the file
+    system's used space instead of the total."""
+    folder = context.big_tree()
+    path = os.path.join(folder, REPORT)
+    app = start_in(context, folder)
+    app.key("alt+m")
+    _wait_run_started(app, folder)
+    app.key("ctrl+n")
+    app.wait_title(IDLE_TITLE, timeout=60)
+    fs = os.statvfs(folder)
+    used = (fs.f_blocks - fs.f_bavail) * fs.f_frsize
+    lines = reference.split_report(read(path))
+    check(lines[5].endswith("  ") and not lines[5].endswith("(no subs)"),
+          f"the path line is {lines[5]!r}")
+    check(lines[-2] == reference.DASH_LINE, "no dash line before the used space")
+    match = re.fullmatch(r" {81}\t( *)([0-9,]+)", lines[-1])
+    check(match and len(lines[-1]) == 99, f"the used-space line is {lines[-1]!r}")
+    written = int(match.group(2).replace(",", ""))
+    check(abs(written - used) <= 16 << 20, f"used space {written:,}, the file system says {used:,}")
+    full = reference.one_level_lines(context.big_folders())
+    listed = lines[reference.HEADER_LINES:-2]
+    check(listed == full[:len(listed)], "the lines written are not the reference's first lines")
+    os.remove(path)
+
+
+def sigterm_during_run(context):
+    """A desktop log-out's SIGTERM during a run: the program ends at once, the lines written
+    so far stay."""
+    folder = context.big_tree()
+    path = os.path.join(folder, REPORT)
+    app = start_in(context, folder)
+    app.key("ctrl+n", "alt+m")
+    _wait_run_started(app, folder)
+    wait_until(lambda: (read(path) or b"").count(b"\r\n") > reference.HEADER_LINES + 2, 30,
+               "folder lines in the report")
+    os.kill(app.pid, signal.SIGTERM)
+    context.figures["SIGTERM during a run to process end (s)"] = round(app.wait_exit(3), 3)
+    _expect_partial(read(path), context.big_folders(), False, closed=True)
+    os.remove(path)
+
+
+def _about_shown(context, app, timeout):
+    about = wait_until(lambda: app.about_windows(), timeout, "the About window")
+    return about[0]
+
+
+def about_with_sound(context):
+    folder = trees.build(context.new_folder("About"), {"Sub": {}})
+    app = start_in(context, folder, sound="pulse")
+    app.key("ctrl+a")
+    window, frame = _about_shown(context, app, 5)
+    start = time.monotonic()
+    check(frame in ((), (0, 0, 0, 0)), f"the About window has a frame {frame}")
+    context.session.screenshot("about-window", window)
+    wait_until(lambda: not context.session.is_viewable(window), 10,
+               "the About window to close by itself")
+    shown = time.monotonic() - start
+    context.figures["About window shown with sound (s)"] = round(shown, 2)
+    # thunder.wav lasts about 2.6 s: the window stays as long as the sound, not much longer.
+    check(1.5 <= shown <= 5.0, f"the About window was shown for {shown:.2f} s")
+    check(app.alive(), "the program ended with the About window")
+    make_list(app, folder, True)
+
+
+def about_without_sound(context):
+    folder = trees.build(context.new_folder("About Silent"), {"Sub": {}})
+    app = start_in(context, folder, sound="none")
+    app.key("ctrl+a")
+    time.sleep(0.1)
+    wait_until(lambda: not app.about_windows(), 2,
+               "the About window to close (no sound device: the sound returns at once)")
+    check(app.alive(), "the program ended with the About window")
+    app.focus()
+    make_list(app, folder, True)
+
+
+def second_instance_raises_first(context):
+    first_folder = trees.build(context.new_folder("First"), {"A": {}})
+    second_folder = trees.build(context.new_folder("Second"), {"B": {"f": 1}})
+    first = start_in(context, first_folder, name="dirtally-first")
+    context.session.x("xdotool", "windowminimize", "--sync", str(first.window), check_rc=False)
+    wait_until(lambda: not context.session.is_viewable(first.window), 5,
+               "the first window to be minimised")
+    second = start_in(context, second_folder, name="dirtally-second")
+    second.key("ctrl+a")
+    deadline = time.monotonic() + 3
+    while time.monotonic() < deadline:
+        check(not second.about_windows(), "the second instance showed an About window")
+        if context.session.is_viewable(first.window) and \
+                context.session.active_window() == first.window:
+            break
+        time.sleep(0.05)
+    else:
+        raise CaseFailure("the first instance's window was not restored and raised")
+    check(not first.about_windows(), "the first instance showed an About window")
+    context.session.screenshot("second-instance-raised-first")
+    second.focus()
+    second.key("Escape")
+    wait_until(lambda: complete_report(os.path.join(second_folder, REPORT), True), 20,
+               "the second instance's report")
+    wait_until(lambda: second.title().endswith("duplicate instance."), 5,
+               f"the second instance's title to end in 'duplicate instance.' "
+               f"(it is {second.title()!r})")
+
+
+def refuses_root_folder(context):
+    if os.geteuid() != 0:
+        raise CaseSkipped("placing a copy of the program in / needs root")
+    copy = f"/dirtally-e2e-{os.getpid()}"
+    shutil.copy2(context.program, copy)
+    try:
+        folder = trees.build(context.new_folder("From Root"), {"Sub": {}})
+        app = context.session.start(copy, folder, name="dirtally-root")
+        main_title = os.path.realpath(folder)
+
+        def box_without_main_window():
+            names = [context.session.window_name(w) for w in app.windows()]
+            check(main_title not in names, "the main window was shown")
+            check(app.alive() or "Dirtally error" in names,
+                  f"the program ended without its message (status {app.process.returncode})")
+            return [w for w, n in zip(app.windows(), names) if n == "Dirtally error"]
+        box = wait_until(box_without_main_window, 15, "the message box \"Dirtally error\"")[0]
+        context.session.screenshot("refused-from-root", box)
+        context.session.x("xdotool", "windowactivate", "--sync", str(box), check_rc=False)
+        app.key("Return")
+        app.wait_exit(5)
+    finally:
+        os.remove(copy)
+
+
+def readme_screenshot(context, output):
+    """The window as the README shows it, cropped with its frame."""
+    base = "/tmp/dirtally-demo"
+    folder = os.path.join(base, "Documents")
+    trees.remove_tree(base)
+    try:
+        trees.build(folder, {"Music": {"a": 1}, "Photos": {"b": 2}})
+        os.chmod(base, 0o755)
+        app = start_in(context, folder)
+        make_list(app, folder, True)
+        app.focus()
+        shot = context.session.screenshot("readme-window", app.window)
+        os.makedirs(os.path.dirname(output), exist_ok=True)
+        shutil.copyfile(shot, output)
+    finally:
+        trees.remove_tree(base)
+
+
+CASES = [
+    ("start_title_size_screenshot", start_title_size_screenshot),
+    ("make_list_twice", make_list_twice),
+    ("all_subs_mode", all_subs_mode),
+    ("folder_picker_by_keyboard", folder_picker_by_keyboard),
+    ("view_list_and_links", view_list_and_links),
+    ("right_click_exit", right_click_exit),
+    ("esc_aborts_large_tree", esc_aborts_large_tree),
+    ("close_box_during_run", close_box_during_run),
+    ("queued_esc_presses", queued_esc_presses),
+    ("untick_during_run", untick_during_run),
+    ("sigterm_during_run", sigterm_during_run),
+    ("about_with_sound", about_with_sound),
+    ("about_without_sound", about_without_sound),
+    ("second_instance_raises_first", second_instance_raises_first),
+    ("refuses_root_folder", refuses_root_folder),
+]
