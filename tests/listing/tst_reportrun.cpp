@@ -40,6 +40,14 @@ FakeFolderInfo workedExampleSizes() {
 QList<QByteArray> lines(const QByteArray& report) {
     return report.split('\n');
 }
+
+// A run on the worked example's folder, whose parts a test can script before it runs.
+struct WorkedExample {
+    FakeRunHost host{"/data"};
+    FakeDirectoryReader dirs = workedExampleFolder();
+    FakeFolderInfo sizes = workedExampleSizes();
+    ReportRun run{host, dirs, sizes};
+};
 }  // namespace
 
 class TestReportRun : public QObject {
@@ -49,10 +57,8 @@ class TestReportRun : public QObject {
     void init() { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
 
     void workedExample() {
-        FakeRunHost host("/data");
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         run.makeList();
         QCOMPARE(host.report.data(), golden("worked-example.golden"));
         // Sizes are read through the real names, not the display names.
@@ -69,10 +75,8 @@ class TestReportRun : public QObject {
     }
 
     void secondRunShowsTheSeparator() {
-        FakeRunHost host("/data");
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         run.makeList();
         run.makeList();
         QCOMPARE(lines(host.report.data()).at(5), QByteArray("Path - /data/  \r"));
@@ -80,11 +84,9 @@ class TestReportRun : public QObject {
     }
 
     void allSubFolders() {
-        FakeRunHost host("/data");
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         host.setNoSubdirs(false);
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
         run.makeList();
         QCOMPARE(host.report.data(), golden("worked-example-all.golden"));
         QVERIFY(sizes.requests.at(0).keepTree);
@@ -144,10 +146,8 @@ class TestReportRun : public QObject {
     }
 
     void abortDuringListing() {
-        FakeRunHost host("/data");
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         // The second sub-folder's yield carries a click on "&Abort", then one on "&Make list".
         host.onYield = [&](int yield) {
             if (yield == 3) {
@@ -167,10 +167,8 @@ class TestReportRun : public QObject {
     }
 
     void abortWhileSizing() {
-        FakeRunHost host("/data");
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         sizes.onWait = [&](std::size_t root) {
             if (root == 1) {
                 run.makeList();  // "&Abort" while MUSIC is being sized
@@ -200,11 +198,9 @@ class TestReportRun : public QObject {
     }
 
     void noReportWhenTheOutputChoiceFails() {
-        FakeRunHost host("/data");
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         host.chosenOutput.clear();
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
         run.makeList();
         QCOMPARE(host.opens, 0);
         QCOMPARE(host.status, QStringLiteral("- Done -"));
@@ -212,11 +208,9 @@ class TestReportRun : public QObject {
     }
 
     void failuresAreReported() {
-        FakeRunHost host("/data");
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         host.openError = QStringLiteral("Permission denied");
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
         run.makeList();
         QCOMPARE(host.errors.size(), 1);
         QVERIFY(host.errors.at(0).contains("/data/Dirtallied.txt"));
@@ -230,11 +224,9 @@ class TestReportRun : public QObject {
         if (!full.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             QSKIP("no /dev/full here");
         }
-        FakeRunHost host("/data");
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
         host.device = &full;
-        auto dirs = workedExampleFolder();
-        auto sizes = workedExampleSizes();
-        ReportRun run(host, dirs, sizes);
         run.makeList();
         QCOMPARE(host.errors.size(), 1);
         QVERIFY(host.errors.at(0).contains("could not be written"));
