@@ -21,12 +21,11 @@ namespace dirtally::test {
 // Pops the next scripted answer, or gives the fallback when the script has run out.
 template <typename T>
 T nextAnswer(std::deque<T>& answers, T fallback) {
-    if (answers.empty()) {
-        return fallback;
+    if (!answers.empty()) {
+        fallback = std::move(answers.front());
+        answers.pop_front();
     }
-    T answer = std::move(answers.front());
-    answers.pop_front();
-    return answer;
+    return fallback;
 }
 
 class FakeDirectoryReader final : public DirectoryReader {
