@@ -3,7 +3,7 @@
 # any of them is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libcanberra-dev libcanberra0
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libcanberra-dev libcanberra0
           libcanberra-pulse sound-theme-freedesktop fonts-liberation fonts-dejavu-core
           fonts-texgyre xdg-utils)
 if [[ "${1:-}" == test ]]; then

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "platform/WindowHints.h"
+
 namespace dirtally {
 
 Form1::Form1(Services& services, QWidget* parent)
@@ -43,6 +45,7 @@ bool Form1::formLoad() {
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         move(screen->availableGeometry().center() - rect().center());
     }
+    keepOutOfTaskBar(this);
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include "VersionInfo.h"
+#include "platform/WindowHints.h"
 #include "ui/Fonts.h"
 
 namespace dirtally {
@@ -166,6 +167,7 @@ void Form2::showPainted() {
     if (screen != nullptr) {
         move(screen->availableGeometry().center() - rect().center());
     }
+    keepOutOfTaskBar(this);
     show();
     waitUntilExposed(windowHandle());
     repaint();

@@ -60,6 +60,8 @@ def start_title_size_screenshot(context):
     check(f"minimum size: {width} by {height}" in hints and
           f"maximum size: {width} by {height}" in hints, f"the size is not fixed: {hints}")
     check(frame[2] > 0, "the window has no title bar")
+    states = context.session.x("xprop", "-id", str(app.window), "_NET_WM_STATE")
+    check("_NET_WM_STATE_SKIP_TASKBAR" in states, f"the window asks for a task-bar button: {states}")
     context.session.screenshot("main-window", app.window)
     context.figures["menu bar height (px)"] = menu
     app.key("ctrl+x")
