@@ -12,10 +12,23 @@
 
 namespace dirtally {
 
+namespace {
+// Qt has no call for the locale's time separator: take the first one its time format uses.
+QChar timeSeparator() {
+    for (const QChar c : QLocale().timeFormat(QLocale::ShortFormat)) {
+        if (!c.isLetter() && !c.isSpace() && c != QLatin1Char('\'')) {
+            return c;
+        }
+    }
+    return QLatin1Char(':');
+}
+}  // namespace
+
 Form1Operations::Form1Operations(const Form1Controls& controls, Services& services)
     : controls_(controls),
       services_(services),
-      run_(*this, services.directories, services.folders) {}
+      run_(*this, services.directories, services.folders),
+      timeSeparator_(timeSeparator()) {}
 
 Form1Operations::~Form1Operations() = default;
 
@@ -35,20 +48,12 @@ bool Form1Operations::startUp() {
 }
 
 QString Form1Operations::clockText() const {
-    // Qt has no call for the locale's time separator: take the first one its time format uses.
-    const QString format = QLocale().timeFormat(QLocale::ShortFormat);
-    QChar separator = QLatin1Char(':');
-    for (const QChar c : format) {
-        if (!c.isLetter() && !c.isSpace() && c != QLatin1Char('\'')) {
-            separator = c;
-            break;
-        }
-    }
     const QTime time = services_.clock.now().time();
     const auto two = [](int value) {
         return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
     };
-    return two(time.hour()) + separator + two(time.minute()) + separator + two(time.second());
+    return two(time.hour()) + timeSeparator_ + two(time.minute()) + timeSeparator_ +
+           two(time.second());
 }
 
 void Form1Operations::clockTick() {

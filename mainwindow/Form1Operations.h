@@ -71,6 +71,7 @@ class Form1Operations final : public RunHost {
     SharedState state_;
     ReportFile reportFile_;
     ReportRun run_;
+    QChar timeSeparator_;  // the clock's, read from the locale once
 };
 
 }  // namespace dirtally
