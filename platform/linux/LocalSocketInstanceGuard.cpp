@@ -4,7 +4,6 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QWidget>
 
 namespace dirtally {
 
@@ -62,12 +61,6 @@ void LocalSocketInstanceGuard::raisePrevious() {
         socket.waitForReadyRead(replyWaitMs);
     }
     socket.disconnectFromServer();
-}
-
-void raiseWindow(QWidget* window) {
-    window->showNormal();
-    window->raise();
-    window->activateWindow();
 }
 
 }  // namespace dirtally

@@ -7,7 +7,6 @@
 #include "platform/Process.h"
 
 class QLocalServer;
-class QWidget;
 
 namespace dirtally {
 
@@ -38,9 +37,5 @@ class LocalSocketInstanceGuard final : public InstanceGuard {
     bool previous_ = false;
     std::function<void()> handler_;
 };
-
-// What the first instance does when asked: bring its main window back from the task bar and to
-// the front.
-void raiseWindow(QWidget* window);
 
 }  // namespace dirtally
