@@ -15,11 +15,11 @@ constexpr auto kWaitSlice = std::chrono::milliseconds(10);
 bool isDotName(const std::string& name) {
     return !name.empty() && name.front() == '.';
 }
+}  // namespace
 
 Path withSeparator(const Path& folder) {
     return !folder.empty() && folder.back() == '/' ? folder : folder + '/';
 }
-}  // namespace
 
 bool ReportRun::stopRequested() const {
     return host_.abortFlag() || !host_.runActive();
@@ -67,7 +67,7 @@ void ReportRun::addToTotal(const FolderSize& size) {
     }
 }
 
-void ReportRun::listOneLevel(ReportWriter& out) {
+void ReportRun::listOneLevel(ReportWriter& out, const std::vector<DirEntry>& entries) {
     const Path folder = host_.folderLine();
     reportRoot_ = withSeparator(folder);
     if (reportRoot_ != folder) {
@@ -75,7 +75,7 @@ void ReportRun::listOneLevel(ReportWriter& out) {
     }
     SizingRequest request{reportRoot_, {}, false};
     // An entry whose attributes cannot be read counts as a sub-folder.
-    for (const DirEntry& entry : directories_.read(reportRoot_).value_or(std::vector<DirEntry>{})) {
+    for (const DirEntry& entry : entries) {
         if (entry.kind != DirEntry::Kind::Other) {
             request.children.push_back(entry.name);
         }
@@ -94,10 +94,9 @@ void ReportRun::listOneLevel(ReportWriter& out) {
     }
 }
 
-void ReportRun::listAllSubFolders(ReportWriter& out) {
-    const Path root = withSeparator(host_.folderLine());
-    SizingRequest request{root, {}, true};
-    for (const DirEntry& entry : directories_.read(root).value_or(std::vector<DirEntry>{})) {
+void ReportRun::listAllSubFolders(ReportWriter& out, const std::vector<DirEntry>& entries) {
+    SizingRequest request{withSeparator(host_.folderLine()), {}, true};
+    for (const DirEntry& entry : entries) {
         if (entry.kind != DirEntry::Kind::Other && !isDotName(entry.name)) {
             request.children.push_back(entry.name);
         }

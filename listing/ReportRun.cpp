@@ -6,6 +6,7 @@
 #include "VersionInfo.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
+#include "platform/SystemError.h"
 
 namespace dirtally {
 
@@ -67,34 +68,39 @@ void ReportRun::run() {
     host_.setMakeListCaption(kAbortCaption);
 
     const Path output = host_.outputPath();
-    if (!output.empty()) {
-        QString error;
-        if (QIODevice* device = host_.openReport(output, &error)) {
-            writeReport(*device);
-        } else {
-            writeError_ = error;
+    const Path folder = host_.folderLine();
+    // Read before the report is opened: a folder that has gone or cannot be read is reported
+    // instead of passed over, and no report is left behind for it.
+    const FolderListing listing = directories_.read(withSeparator(folder));
+    QString error;
+    if (listing.error != 0) {
+        error = QStringLiteral("The folder %1 could not be listed:\n%2")
+                    .arg(pathToText(folder), systemErrorText(listing.error));
+    } else if (!output.empty()) {
+        if (QIODevice* device = host_.openReport(output, &writeError_)) {
+            writeReport(*device, listing.entries);
         }
         if (!writeError_.isEmpty()) {
-            writeError_ = QStringLiteral("The report %1 could not be written:\n%2")
-                              .arg(pathToText(output), writeError_);
+            error = QStringLiteral("The report %1 could not be written:\n%2")
+                        .arg(pathToText(output), writeError_);
         }
     }
     host_.clearOutputPath();
     finish();
-    if (!writeError_.isEmpty()) {
-        host_.showError(writeError_);
+    if (!error.isEmpty()) {
+        host_.showError(error);
     }
 }
 
-void ReportRun::writeReport(QIODevice& device) {
+void ReportRun::writeReport(QIODevice& device, const std::vector<DirEntry>& entries) {
     ReportWriter out(device);
     lastYield_ = std::chrono::steady_clock::now();
     writeHeader(out, host_.folderLine());
     sizeTotal_ = 0;
     if (host_.noSubdirs()) {
-        listOneLevel(out);
+        listOneLevel(out, entries);
     } else {
-        listAllSubFolders(out);
+        listAllSubFolders(out, entries);
     }
     writeClosingBlock(out);
     out.flush();

@@ -15,6 +15,9 @@ namespace dirtally {
 
 class ReportWriter;
 
+// The folder with one "/" at its end.
+Path withSeparator(const Path& folder);
+
 inline const QString kMakeListCaption = QStringLiteral("&Make list");
 inline const QString kAbortCaption = QStringLiteral("&Abort");
 
@@ -34,10 +37,10 @@ class ReportRun {
   private:
     void requestAbort();
     void run();
-    void writeReport(QIODevice& device);
+    void writeReport(QIODevice& device, const std::vector<DirEntry>& entries);
     void writeHeader(ReportWriter& out, const Path& folder);
-    void listOneLevel(ReportWriter& out);
-    void listAllSubFolders(ReportWriter& out);
+    void listOneLevel(ReportWriter& out, const std::vector<DirEntry>& entries);
+    void listAllSubFolders(ReportWriter& out, const std::vector<DirEntry>& entries);
     void writeClosingBlock(ReportWriter& out);
     void finish();
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,12 +17,20 @@ struct DirEntry {
     bool operator==(const DirEntry&) const = default;
 };
 
-// Reads one folder's entries in the file system's order, without "." and "..".
+// A folder's entries in the file system's order, without "." and "..", or why they could not be
+// read.
+struct FolderListing {
+    std::vector<DirEntry> entries;
+    int error = 0;  // an errno value; 0 when the whole folder was read
+
+    bool operator==(const FolderListing&) const = default;
+};
+
+// Reads one folder's entries.
 class DirectoryReader {
   public:
     virtual ~DirectoryReader() = default;
-    // nullopt when the folder cannot be opened or read.
-    virtual std::optional<std::vector<DirEntry>> read(const Path& folder) = 0;
+    virtual FolderListing read(const Path& folder) = 0;
 };
 
 }  // namespace dirtally

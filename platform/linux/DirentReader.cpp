@@ -21,7 +21,7 @@ bool DirentReader::fill() {
     const ssize_t n = getdents64(fd_, buffer_.data(), buffer_.size());
     if (n < 0) {
         // A directory removed while it is read simply has no more entries.
-        failed_ = errno != ENOENT;
+        error_ = errno == ENOENT ? 0 : errno;
         return false;
     }
     length_ = static_cast<std::size_t>(n);

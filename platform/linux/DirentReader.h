@@ -25,14 +25,16 @@ class DirentReader {
     bool fill();
     // The next entry of the batch, without "." and ".."; false when the batch is used up.
     bool next(RawEntry& entry);
-    bool failed() const { return failed_; }
+    bool failed() const { return error_ != 0; }
+    // The errno value of the failed read.
+    int error() const { return error_; }
 
   private:
     int fd_;
     std::span<char> buffer_;
     std::size_t length_ = 0;
     std::size_t position_ = 0;
-    bool failed_ = false;
+    int error_ = 0;
 };
 
 }  // namespace dirtally

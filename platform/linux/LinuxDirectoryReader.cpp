@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <memory>
 
 #include "platform/LongPath.h"
@@ -37,25 +38,25 @@ struct FdCloser {
 
 }  // namespace
 
-std::optional<std::vector<DirEntry>> LinuxDirectoryReader::read(const Path& folder) {
-    int fd = openLongPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+FolderListing LinuxDirectoryReader::read(const Path& folder) {
+    int fd = folder.empty() ? -1 : openLongPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return std::nullopt;
+        return {{}, folder.empty() ? ENOENT : errno};
     }
     const std::unique_ptr<int, FdCloser> closer(&fd);
     const auto buffer = std::make_unique<char[]>(kBufferSize);
     DirentReader reader(fd, {buffer.get(), kBufferSize});
-    std::vector<DirEntry> entries;
+    FolderListing listing;
     while (reader.fill()) {
         RawEntry entry;
         while (reader.next(entry)) {
-            entries.push_back({entry.name, kindOf(fd, entry)});
+            listing.entries.push_back({entry.name, kindOf(fd, entry)});
         }
     }
     if (reader.failed()) {
-        return std::nullopt;
+        return {{}, reader.error()};
     }
-    return entries;
+    return listing;
 }
 
 }  // namespace dirtally

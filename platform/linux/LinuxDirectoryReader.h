@@ -6,7 +6,7 @@ namespace dirtally {
 
 class LinuxDirectoryReader final : public DirectoryReader {
   public:
-    std::optional<std::vector<DirEntry>> read(const Path& folder) override;
+    FolderListing read(const Path& folder) override;
 };
 
 }  // namespace dirtally

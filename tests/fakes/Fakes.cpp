@@ -1,5 +1,7 @@
 #include "Fakes.h"
 
+#include <cerrno>
+
 namespace dirtally::test {
 
 namespace {
@@ -28,13 +30,13 @@ class FakeSizingJob final : public SizingJob {
 };
 }  // namespace
 
-std::optional<std::vector<DirEntry>> FakeDirectoryReader::read(const Path& folder) {
+FolderListing FakeDirectoryReader::read(const Path& folder) {
     reads.push_back(folder);
     const auto found = folders_.find(folder);
     if (found == folders_.end()) {
-        return std::nullopt;
+        return {{}, ENOENT};
     }
-    return found->second;
+    return {found->second, 0};
 }
 
 std::unique_ptr<SizingJob> FakeFolderInfo::start(SizingRequest request) {

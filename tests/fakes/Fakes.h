@@ -32,7 +32,8 @@ class FakeDirectoryReader final : public DirectoryReader {
   public:
     explicit FakeDirectoryReader(std::map<Path, std::vector<DirEntry>> folders = {})
         : folders_(std::move(folders)) {}
-    std::optional<std::vector<DirEntry>> read(const Path& folder) override;
+    // Folders missing from the table do not exist.
+    FolderListing read(const Path& folder) override;
     std::vector<Path> reads;
 
   private:

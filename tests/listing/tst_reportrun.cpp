@@ -217,6 +217,16 @@ class TestReportRun : public QObject {
         QVERIFY(host.errors.at(0).contains("Permission denied"));
         QCOMPARE(host.status, QStringLiteral("- Done -"));
         QCOMPARE(host.caption, QStringLiteral("&Make list"));
+
+        // A folder that has gone since is named, and no report is opened for it.
+        host.openError.clear();
+        FakeRunHost gone("/gone");
+        ReportRun again(gone, dirs, sizes);
+        again.makeList();
+        QCOMPARE(gone.opens, 0);
+        QCOMPARE(gone.errors,
+                 QStringList("The folder /gone could not be listed:\nNo such file or directory"));
+        QCOMPARE(gone.status, QStringLiteral("- Done -"));
     }
 
     void aFullDiskIsReported() {

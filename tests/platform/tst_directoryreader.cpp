@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -37,12 +38,9 @@ std::vector<DirEntry> expectedEntries(const std::string& folder) {
     return entries;
 }
 
-QByteArray describe(const std::optional<std::vector<DirEntry>>& entries) {
-    if (!entries) {
-        return "cannot be read";
-    }
+QByteArray describe(const std::vector<DirEntry>& entries) {
     QByteArray text;
-    for (const DirEntry& entry : *entries) {
+    for (const DirEntry& entry : entries) {
         text += QByteArray::fromStdString(entry.name).toPercentEncoding() + " " +
                 QByteArray::number(static_cast<int>(entry.kind)) + "\n";
     }
@@ -82,11 +80,13 @@ void DirectoryReaderTest::entriesComeInTheFileSystemsOrder() {
         symlink("x", (folder + "/many" + std::to_string(i)).c_str());
     }
 
-    const auto entries = LinuxDirectoryReader().read(folder);
+    const auto listing = LinuxDirectoryReader().read(folder);
+    const auto& entries = listing.entries;
+    QCOMPARE(listing.error, 0);
     QCOMPARE(describe(entries), describe(expectedEntries(folder)));
-    QCOMPARE(entries->size(), std::size_t{2009});
+    QCOMPARE(entries.size(), std::size_t{2009});
     const auto kindOf = [&](const std::string& name) {
-        return std::find_if(entries->begin(), entries->end(),
+        return std::find_if(entries.begin(), entries.end(),
                             [&](const DirEntry& e) { return e.name == name; })
             ->kind;
     };
@@ -98,21 +98,23 @@ void DirectoryReaderTest::entriesComeInTheFileSystemsOrder() {
 
 void DirectoryReaderTest::emptyFolderHasNoEntries() {
     QTemporaryDir dir;
-    const auto entries = LinuxDirectoryReader().read(dir.path().toStdString());
-    QVERIFY(entries.has_value());
-    QVERIFY(entries->empty());
+    QCOMPARE(LinuxDirectoryReader().read(dir.path().toStdString()), dirtally::FolderListing{});
 }
 
 void DirectoryReaderTest::foldersThatCannotBeRead_data() {
     QTest::addColumn<QString>("path");
-    QTest::newRow("empty path") << "";
-    QTest::newRow("missing") << "/no/such/folder/anywhere";
-    QTest::newRow("a file") << "/etc/hostname";
+    QTest::addColumn<int>("error");
+    QTest::newRow("empty path") << "" << ENOENT;
+    QTest::newRow("missing") << "/no/such/folder/anywhere" << ENOENT;
+    QTest::newRow("a file") << "/etc/hostname" << ENOTDIR;
 }
 
 void DirectoryReaderTest::foldersThatCannotBeRead() {
     QFETCH(QString, path);
-    QVERIFY(!LinuxDirectoryReader().read(path.toStdString()).has_value());
+    QFETCH(int, error);
+    const auto listing = LinuxDirectoryReader().read(path.toStdString());
+    QCOMPARE(listing.error, error);
+    QVERIFY(listing.entries.empty());
 }
 
 // Root reads everything, so the reading runs as an unprivileged user in a child process.
@@ -132,9 +134,9 @@ void DirectoryReaderTest::folderWithoutPermissionCannotBeRead() {
             _exit(99);
         }
         LinuxDirectoryReader reader;
-        const bool shutFails = !reader.read(folder + "/shut").has_value();
+        const bool shutFails = reader.read(folder + "/shut").error == EACCES;
         const auto open = reader.read(folder + "/open");
-        _exit(shutFails && open && open->size() == 1 ? 0 : 1);
+        _exit(shutFails && open.error == 0 && open.entries.size() == 1 ? 0 : 1);
     }
     int status = -1;
     QCOMPARE(waitpid(child, &status, 0), child);

@@ -75,10 +75,10 @@ class TestLongPath : public QObject {
         QVERIFY(!probe.isRegularFile(deep));
 
         LinuxDirectoryReader reader;
-        const auto entries = reader.read(deep);
-        QVERIFY(entries);
-        QCOMPARE(entries->size(), 1u);
-        QCOMPARE(entries->at(0).name, std::string("Dirtallied.txt"));
+        const auto listing = reader.read(deep);
+        QCOMPARE(listing.error, 0);
+        QCOMPARE(listing.entries.size(), 1u);
+        QCOMPARE(listing.entries.at(0).name, std::string("Dirtallied.txt"));
 
         LinuxFolderInfo folders;
         QVERIFY(folders.driveSpace(deep).has_value());
