@@ -7,15 +7,31 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/LongPath.h"
+#include "platform/SystemError.h"
 
 namespace dirtally {
 
 namespace {
 // Reached from a signal handler, which can see nothing but process-wide state.
 std::atomic<int> openReportFd{-1};
+
+QString notAFile(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return QStringLiteral("It is a folder, not an ordinary file.");
+    }
+    if (S_ISFIFO(mode)) {
+        return QStringLiteral("It is a FIFO (a named pipe), not an ordinary file.");
+    }
+    if (S_ISSOCK(mode)) {
+        return QStringLiteral("It is a socket, not an ordinary file.");
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return QStringLiteral("It is a device, not an ordinary file.");
+    }
+    return QStringLiteral("It is not an ordinary file.");
+}
 
 extern "C" void endOnSignal(int) {
     const int fd = openReportFd.exchange(-1);
@@ -25,8 +41,17 @@ extern "C" void endOnSignal(int) {
     ::_exit(0);
 }
 
-QString errnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+// Why a path that could not be opened is no place for the report.
+QString refusal(const Path& path, int error) {
+    struct stat st {};
+    if (error == ELOOP) {
+        // O_NOFOLLOW met a link in the last component.
+        return QStringLiteral("It is a symbolic link; Dirtally does not write through links.");
+    }
+    if ((error == ENXIO || error == EISDIR) && ::lstat(path.c_str(), &st) == 0) {
+        return notAFile(st.st_mode);
+    }
+    return systemErrorText(error);
 }
 }  // namespace
 
@@ -38,16 +63,18 @@ ReportFile::~ReportFile() {
 
 QIODevice* ReportFile::open(const Path& path, QString* error) {
     close();
-    // O_NONBLOCK keeps a FIFO without a reader from freezing the window; a report is a plain file.
-    const int fd =
-        openLongPath(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    // Someone else may have planted a link where the report goes, to a file of the user's: the
+    // report never follows a link, and nothing is emptied before it is known to be a plain file.
+    // O_NONBLOCK keeps a FIFO without a reader from freezing the window.
+    const int fd = openLongPath(
+        path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) {
-        *error = errnoText(errno);
+        *error = refusal(path, errno);
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode))) {
-        *error = QStringLiteral("It is not an ordinary file.");
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+        *error = S_ISREG(st.st_mode) ? systemErrorText(errno) : notAFile(st.st_mode);
         ::close(fd);
         return nullptr;
     }

@@ -1,5 +1,7 @@
 // The report file: what it refuses to open, and that an ended program keeps what was written.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -65,6 +67,33 @@ class TestReportFile : public QObject {
         QVERIFY(!error.isEmpty());
         QVERIFY(
             !report.open(pathFromText(dir.filePath(QStringLiteral("no/such/dir/r.txt"))), &error));
+    }
+
+    // A link planted where the report goes is never written through, whatever it leads to.
+    void refusesLinks_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("a file of the user's") << "profile";
+        QTest::newRow("a device") << "/dev/full";
+        QTest::newRow("nothing yet") << "created-through-the-link";
+    }
+    void refusesLinks() {
+        QFETCH(QString, target);
+        QTemporaryDir dir;
+        const QString profile = dir.filePath(QStringLiteral("profile"));
+        QFile file(profile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("export PATH=...\n");
+        file.close();
+        const QString link = dir.filePath(QStringLiteral("Dirtallied.txt"));
+        QVERIFY(QFile::link(target, link));
+        ReportFile report;
+        QString error;
+        QVERIFY(!report.open(pathFromText(link), &error));
+        QCOMPARE(error,
+                 QStringLiteral("It is a symbolic link; Dirtally does not write through links."));
+        QCOMPARE(QFileInfo(link).symLinkTarget(), QDir(dir.path()).absoluteFilePath(target));
+        QCOMPARE(contents(profile), QByteArray("export PATH=...\n"));
+        QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("created-through-the-link"))));
     }
 
     void refusesAReadOnlyFolder() {
