@@ -23,7 +23,7 @@ class TextEditor {
 };
 
 // Plays a sound file to its end. A missing or unplayable file plays the desktop's default event
-// sound instead; with no sound device the call returns at once.
+// sound instead; with no sound device the call still lasts as long as the file would play.
 class SoundPlayer {
   public:
     virtual ~SoundPlayer() = default;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "platform/linux/WaveLength.h"
 
@@ -64,24 +65,38 @@ void waitForEnd(ca_context* context, Completion& completion, milliseconds bound)
 }  // namespace
 
 void CanberraSoundPlayer::playSync(const QString& file) {
+    const std::optional<milliseconds> length = waveFileLength(file);
+    if (!play(file, length)) {
+        // Nothing could be played (no sound server, a muted or remote desktop): whatever the
+        // caller shows for the sound's length must still be seen for that long.
+        std::this_thread::sleep_for(length.value_or(milliseconds(0)));
+    }
+}
+
+// False when neither the file nor the bell could be started.
+bool CanberraSoundPlayer::play(const QString& file, std::optional<milliseconds> length) {
     ca_context* context = nullptr;
     if (ca_context_create(&context) != CA_SUCCESS) {
-        return;
+        return false;
     }
     ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "Dirtally", CA_PROP_APPLICATION_ID,
                             "dirtally", nullptr);
     Completion completion;
+    bool played = false;
     if (ca_context_open(context) == CA_SUCCESS) {
         if (start(context, CA_PROP_MEDIA_FILENAME, QFile::encodeName(file), completion)) {
-            const milliseconds length = waveFileLength(file).value_or(unknownLength);
-            waitForEnd(context, completion, std::min(length + margin, longestWait));
+            waitForEnd(context, completion,
+                       std::min(length.value_or(unknownLength) + margin, longestWait));
+            played = true;
         } else if (start(context, CA_PROP_EVENT_ID, "bell", completion)) {
             waitForEnd(context, completion, unknownLength + margin);
+            played = true;
         }
     }
     // Destroying the context reports any sound still under way before it returns, so the
     // completion outlives every call into onFinished.
     ca_context_destroy(context);
+    return played;
 }
 
 }  // namespace dirtally
