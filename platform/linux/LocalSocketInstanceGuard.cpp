@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
 
@@ -27,7 +28,16 @@ LocalSocketInstanceGuard::LocalSocketInstanceGuard(const QString& name)
 LocalSocketInstanceGuard::~LocalSocketInstanceGuard() = default;
 
 QString LocalSocketInstanceGuard::defaultName() {
-    return QStringLiteral("dirtally-%1").arg(getuid());
+    // The Wayland socket, or the X display without its screen number (":0.1" is ":0"): one X
+    // server is one session.
+    const bool wayland = QGuiApplication::platformName() == QLatin1String("wayland");
+    QString session = qEnvironmentVariable(wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
+    const qsizetype colon = session.lastIndexOf(QLatin1Char(':'));
+    const qsizetype screen = session.indexOf(QLatin1Char('.'), colon + 1);
+    if (!wayland && colon >= 0 && screen > colon) {
+        session.truncate(screen);
+    }
+    return QStringLiteral("dirtally-%1-%2").arg(getuid()).arg(session);
 }
 
 void LocalSocketInstanceGuard::onRaiseRequest(std::function<void()> handler) {

@@ -10,9 +10,9 @@ class QLocalServer;
 
 namespace dirtally {
 
-// One listening socket per user in Linux's abstract socket namespace: the first instance holds
-// the name, a later one finds it taken. The kernel drops the name with the process, so a crashed
-// instance leaves nothing behind that could block the next start.
+// One listening socket per user and desktop session in Linux's abstract socket namespace: the first
+// instance holds the name, a later one finds it taken. The kernel drops the name with the process,
+// so a crashed instance leaves nothing behind that could block the next start.
 class LocalSocketInstanceGuard final : public InstanceGuard {
   public:
     // name: the socket's name; tests pass one of their own so that they never meet a running
@@ -25,7 +25,8 @@ class LocalSocketInstanceGuard final : public InstanceGuard {
     void raisePrevious() override;
     void onRaiseRequest(std::function<void()> handler) override;
 
-    // Holds the user id, so that two users of one machine each get their own first instance.
+    // Holds the user id and the display, so that two users of one machine, and two desktops of
+    // one user, each get their own first instance.
     static QString defaultName();
 
   private:

@@ -96,9 +96,35 @@ class TestInstanceGuard : public QObject {
         QVERIFY(!LocalSocketInstanceGuard(name).previousInstance());
     }
 
-    void defaultNameBelongsToTheUser() {
-        QVERIFY(
-            LocalSocketInstanceGuard::defaultName().endsWith(QStringLiteral("-%1").arg(getuid())));
+    // One first instance per user and desktop: another X server is another desktop, another
+    // screen of the same server is not.
+    void defaultNameBelongsToTheUserAndDisplay_data() {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("same display") << ":5"
+                                      << ":5" << true;
+        QTest::newRow("another screen of it") << ":5"
+                                              << ":5.1" << true;
+        QTest::newRow("another display") << ":5"
+                                         << ":6" << false;
+        QTest::newRow("remote, screens") << "host.example:10.0"
+                                         << "host.example:10" << true;
+        QTest::newRow("remote and local") << "host.example:10"
+                                          << ":10" << false;
+    }
+    void defaultNameBelongsToTheUserAndDisplay() {
+        QFETCH(QString, display);
+        QFETCH(QString, other);
+        QFETCH(bool, same);
+        const QByteArray saved = qgetenv("DISPLAY");
+        qputenv("DISPLAY", display.toUtf8());
+        const QString name = LocalSocketInstanceGuard::defaultName();
+        qputenv("DISPLAY", other.toUtf8());
+        const QString otherName = LocalSocketInstanceGuard::defaultName();
+        qputenv("DISPLAY", saved);
+        QCOMPARE(name == otherName, same);
+        QVERIFY(name.contains(QStringLiteral("-%1-").arg(getuid())));
     }
 };
 
