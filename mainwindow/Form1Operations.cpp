@@ -37,8 +37,9 @@ bool Form1Operations::startUp() {
     controls_.form->setWindowTitle(controls_.label2->text());
     controls_.command6->setEnabled(false);
     if (services_.process.programFolder() == "/") {
+        // The window is never shown: the box stands alone, in the middle of the screen.
         services_.messageBox.critical(
-            controls_.form, kErrorTitle,
+            nullptr, kErrorTitle,
             QStringLiteral("Dirtally can not be run from\r\na root directory, please reinstall."));
         return false;
     }
@@ -56,8 +57,10 @@ QString Form1Operations::clockText() const {
            two(time.second());
 }
 
+// Qt's event loop has handled the window's pending events before it delivers a tick, so the tick
+// does not yield itself: a run started by an event handled inside a tick would run nested in the
+// tick, and Qt delivers no further tick of a timer while one is still being handled.
 void Form1Operations::clockTick() {
-    QCoreApplication::processEvents();
     const QString text = clockText();
     if (controls_.label4->text() != text) {
         controls_.label4->setText(text);

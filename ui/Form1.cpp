@@ -19,7 +19,11 @@ Form1::Form1(Services& services, QWidget* parent)
       services_(services) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dirtally"));
-    setWindowIcon(QIcon(QStringLiteral(":/dirtally/icon32.png")));
+    // Both sizes, so that the title bar and the task switcher each get a sharp picture.
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/dirtally/icon16.png"));
+    icon.addFile(QStringLiteral(":/dirtally/icon32.png"));
+    setWindowIcon(icon);
     buildControls();
     buildMenus();
     setFixedClientSize();
@@ -27,9 +31,7 @@ Form1::Form1(Services& services, QWidget* parent)
     wireEvents();
 }
 
-Form1::~Form1() {
-    qApp->removeEventFilter(this);
-}
+Form1::~Form1() = default;
 
 bool Form1::formLoad() {
     if (!operations_->startUp()) {

@@ -38,7 +38,7 @@ class Form1 : public QMainWindow {
     void setFixedClientSize();
 
     // Event handlers, one per wired event.
-    bool formKeyPress(QObject* receiver, QKeyEvent* event);
+    void formKeyPress(QKeyEvent* event);
     bool mouseDown(QWidget* source, QMouseEvent* event);
     void command1Click();
     void command2Click();

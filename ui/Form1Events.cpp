@@ -1,17 +1,18 @@
 // The right-click menu over the window's bare parts, and Esc as the key of "&Make list".
-#include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QWindow>
 
 #include "ui/Form1.h"
 
 namespace dirtally {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
-        return formKeyPress(watched, static_cast<QKeyEvent*>(event));
+    if (event->type() == QEvent::KeyPress && watched == windowHandle()) {
+        formKeyPress(static_cast<QKeyEvent*>(event));
+        return false;  // the focused control still receives the key
     }
     if (event->type() == QEvent::MouseButtonPress && (watched == client_ || watched == frame1_)) {
         return mouseDown(static_cast<QWidget*>(watched), static_cast<QMouseEvent*>(event));
@@ -19,16 +20,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-bool Form1::formKeyPress(QObject* receiver, QKeyEvent* event) {
-    // A key travels up from the focused control; only its first delivery is this window's.
-    QWidget* focus = QApplication::focusWidget();
-    const bool first = focus ? receiver == focus : receiver == this;
-    auto* widget = qobject_cast<QWidget*>(receiver);
-    if (!first || !widget || widget->window() != this || event->key() != Qt::Key_Escape) {
-        return false;
+void Form1::formKeyPress(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        operations_->makeList();
     }
-    operations_->makeList();
-    return false;  // the focused control still receives the key
 }
 
 bool Form1::mouseDown(QWidget* source, QMouseEvent* event) {

@@ -1,9 +1,9 @@
 // Which operation each event of the window, its controls and its menus runs.
 #include <QAction>
-#include <QApplication>
 #include <QGroupBox>
 #include <QMenu>
 #include <QPushButton>
+#include <QWindow>
 
 #include "ui/Form1.h"
 
@@ -29,8 +29,13 @@ void Form1::wireEvents() {
     timer1_.setInterval(1);
     connect(&timer1_, &QTimer::timeout, this, &Form1::timer1Timer);
 
-    // The window sees every key before the focused control, and the mouse on its bare parts.
-    qApp->installEventFilter(this);
+    // The window sees every key typed in it once, before the focused control: a key reaches the
+    // window's own native window exactly once, whereas it travels up through the widgets from the
+    // focused one, and a box closed by another key can leave the window without a focused widget
+    // on the way. Keys typed into dialogs and message boxes go to their own windows.
+    winId();
+    windowHandle()->installEventFilter(this);
+    // The mouse on its bare parts.
     client_->installEventFilter(this);
     frame1_->installEventFilter(this);
 }

@@ -94,18 +94,18 @@ class TestForm1Events : public QObject {
         f.fakes.folders.onWait = [&](std::size_t) {
             if (++waits == 1) {
                 QCOMPARE(makeList->text(), QStringLiteral("&Abort"));
-                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+                QTest::keyClick(f.form->windowHandle(), Qt::Key_Escape);
                 QCOMPARE(makeList->text(), QStringLiteral("&Make list"));
             }
         };
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(f.form->windowHandle(), Qt::Key_Escape);
         QCOMPARE(waits, 1);
         QCOMPARE(f.find<QLabel>("Label10")->text(), QStringLiteral("- Done -"));
         const QByteArray aborted = report(f);
         QVERIFY(aborted.contains("---------------"));
         QVERIFY(!aborted.contains("B "));
 
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTest::keyClick(f.form->windowHandle(), Qt::Key_Escape);
         QCOMPARE(waits, 3);
         QVERIFY(report(f).contains("B "));
         QVERIFY(report(f).contains("A "));
