@@ -1,18 +1,21 @@
 // Dirtally: creates the real platform services and hands them to the main window.
 #include <QApplication>
 
-#include "platform/linux/CanberraSoundPlayer.h"
-#include "platform/linux/CriticalMessageBox.h"
-#include "platform/linux/DesktopServices.h"
-#include "platform/linux/FolderPickerDialog.h"
-#include "platform/linux/LinuxDirectoryReader.h"
-#include "platform/linux/LinuxFileProbe.h"
-#include "platform/linux/LinuxProcessInfo.h"
-#include "platform/linux/LocalSocketInstanceGuard.h"
-#include "platform/linux/SaveFileDialog.h"
-#include "platform/linux/SizeEngine.h"
+#include "platform/desktop/linux/CanberraSoundPlayer.h"
+#include "platform/desktop/linux/DesktopTextEditor.h"
+#include "platform/desktop/linux/DesktopUrlOpener.h"
+#include "platform/desktop/linux/LocalSocketInstanceGuard.h"
+#include "platform/desktop/linux/QtFolderPicker.h"
+#include "platform/desktop/linux/QtMessageBox.h"
+#include "platform/desktop/linux/QtSaveDialog.h"
+#include "platform/system/ReportFile.h"
+#include "platform/system/linux/LinuxDirectoryReader.h"
+#include "platform/system/linux/LinuxFileProbe.h"
+#include "platform/system/linux/LinuxProcessInfo.h"
+#include "platform/system/linux/SizeEngine.h"
+#include "platform/system/linux/SystemClock.h"
 #include "ui/Application.h"
-#include "ui/Form1.h"
+#include "ui/MainWindow.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -35,10 +38,10 @@ int main(int argc, char* argv[]) {
                                 soundPlayer, process,    clock,     instance};
 
     dirtally::ReportFile::closeOnTerminationSignals();
-    dirtally::Form1 form1(services);
-    if (!form1.formLoad()) {
+    dirtally::MainWindow window(services);
+    if (!window.load()) {
         return 1;
     }
-    form1.show();
+    window.show();
     return QApplication::exec();
 }

@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/linux/SizeEngine.h"
+#include "platform/system/linux/SizeEngine.h"
 
 namespace {
 

@@ -1,6 +1,11 @@
 #include "listing/ReportFormat.h"
 
-namespace dirtally::report {
+#include "VersionInfo.h"
+#include "listing/ReportWriter.h"
+
+namespace dirtally {
+
+namespace report {
 
 QString grouped(std::uint64_t value, const QLocale& locale) {
     QLocale withGroups = locale;
@@ -34,14 +39,77 @@ QString safeName(const std::string& name) {
     return text;
 }
 
-QString displayName(const std::string& name) {
-    const QString text = safeName(name);
-    if (text.isEmpty()) {
-        return text;
+QString displayName(const QString& safeName) {
+    if (safeName.isEmpty()) {
+        return safeName;
     }
     // The first character may be a surrogate pair; keep it whole.
-    const qsizetype firstLength = text.at(0).isHighSurrogate() && text.size() > 1 ? 2 : 1;
-    return text.left(firstLength).toUpper() + text.mid(firstLength).toLower();
+    const qsizetype first = safeName.at(0).isHighSurrogate() && safeName.size() > 1 ? 2 : 1;
+    return safeName.left(first).toUpper() + safeName.mid(first).toLower();
 }
 
-}  // namespace dirtally::report
+}  // namespace report
+
+using namespace report;
+
+ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale) : out_(out), locale_(locale) {}
+
+void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
+    oneLevel_ = oneLevel;
+    out_.endLine();
+    out_.write(QStringLiteral("Dirtally by ") + QString::fromUtf8(version::webAddress));
+    out_.endLine();
+    out_.endLine();
+    out_.write(dateLine(today, locale_));
+    out_.endLine();
+    out_.endLine();
+    // "(no subs)" marks the report of the whole tree, made with "No Sub-dirs" unticked: the
+    // marker has always stood for the mark being off, and readers of stored reports tell the two
+    // kinds apart by it, so it keeps its meaning despite its words.
+    out_.write(QStringLiteral("Path - ") + safeName(folder) +
+               (oneLevel ? QStringLiteral("  ") : QStringLiteral("  (no subs)")));
+    out_.endLine();
+    out_.endLine();
+}
+
+void ReportFormat::folder(const QString& name, const FolderSize& size) {
+    out_.write(oneLevel_ ? displayName(name) : name);
+    out_.columnStop(kSizeColumn);
+    out_.tab();
+    out_.write(size.readable ? sizeField(size.bytes, locale_) : blankSizeField());
+    out_.endLine();
+}
+
+void ReportFormat::closing(Closing block, std::uint64_t value) {
+    dashLine();
+    switch (block) {
+        case Closing::TreeTotal:
+            out_.columnStop(kTreeTotalColumn);
+            out_.tab();
+            out_.write(totalField(value, locale_));
+            out_.endLine();
+            break;
+        case Closing::FoldersTotal:
+            out_.tab();
+            out_.columnStop(kFoldersTotalColumn);
+            out_.write(totalField(value, locale_));
+            out_.endLine();
+            dashLine();
+            break;
+        case Closing::UsedSpace:
+            out_.columnStop(kUsedSpaceColumn);
+            out_.tab();
+            out_.write(totalField(value, locale_));
+            out_.endLine();
+            break;
+    }
+}
+
+void ReportFormat::dashLine() {
+    out_.columnStop(kDashColumn);
+    out_.tab();
+    out_.write(QStringLiteral("---------------"));
+    out_.endLine();
+}
+
+}  // namespace dirtally

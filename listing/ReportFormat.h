@@ -6,12 +6,23 @@
 #include <cstdint>
 #include <string>
 
-namespace dirtally::report {
+#include "listing/ReportSink.h"
+
+namespace dirtally {
+
+class ReportWriter;
+
+namespace report {
+
+// The columns, counted from 1, at which the report's items start (see ReportWriter::columnStop).
+inline constexpr int kSizeColumn = 83;          // a folder line's TAB, then its size
+inline constexpr int kDashColumn = 82;          // the TAB before a dash line's hyphens
+inline constexpr int kTreeTotalColumn = 80;     // the TAB before the total of a whole tree
+inline constexpr int kFoldersTotalColumn = 78;  // the one-level total, after a leading TAB
+inline constexpr int kUsedSpaceColumn = 82;     // the TAB before the file system's used space
 
 inline constexpr int kSizeFieldWidth = 14;
 inline constexpr int kTotalFieldWidth = 17;
-inline constexpr char16_t kSeparator = u'/';
-inline const QString kDashes = QStringLiteral("---------------");
 
 // A number with the locale's thousands separator, also where the locale leaves it out by default.
 QString grouped(std::uint64_t value, const QLocale& locale);
@@ -26,8 +37,28 @@ QString dateLine(const QDate& date, const QLocale& locale);
 // A file name made safe for one report line: undecodable bytes become U+FFFD and control
 // characters "?", so no name can break the line structure.
 QString safeName(const std::string& name);
-// A sub-folder's name as the one-level listing shows it: first character in upper case, the rest
-// in lower case.
-QString displayName(const std::string& name);
+// A sub-folder's name as the one-level listing shows it: its first character in upper case, the
+// rest in lower case.
+QString displayName(const QString& safeName);
 
-}  // namespace dirtally::report
+}  // namespace report
+
+// The report as Dirtally has always written it: UTF-8 text with CR LF line ends, a header, one
+// line per folder with its size at a fixed column, and a closing block.
+class ReportFormat final : public ReportSink {
+  public:
+    ReportFormat(ReportWriter& out, const QLocale& locale);
+
+    void header(const Path& folder, bool oneLevel, const QDate& today) override;
+    void folder(const QString& name, const FolderSize& size) override;
+    void closing(Closing block, std::uint64_t value) override;
+
+  private:
+    void dashLine();
+
+    ReportWriter& out_;
+    QLocale locale_;
+    bool oneLevel_ = true;
+};
+
+}  // namespace dirtally

@@ -1,66 +1,68 @@
 #pragma once
 
-#include <QLocale>
 #include <QString>
 #include <chrono>
 #include <cstdint>
-#include <memory>
-#include <optional>
+#include <vector>
 
+#include "listing/ReportSink.h"
 #include "listing/RunHost.h"
-#include "platform/DirectoryReader.h"
-#include "platform/FolderInfo.h"
+#include "platform/system/DirectoryReader.h"
+#include "platform/system/FolderInfo.h"
 
 namespace dirtally {
 
 class ReportWriter;
 
-// The folder with one "/" at its end.
-Path withSeparator(const Path& folder);
-
-inline const QString kMakeListCaption = QStringLiteral("&Make list");
-inline const QString kAbortCaption = QStringLiteral("&Abort");
-
-// The report run: "&Make list" writes the report on the folder line's folder, "&Abort" stops the
-// run in progress. Everything runs on the window's thread; the sizing runs on the size engine's
-// workers while the run keeps yielding, so the window stays live.
+// The report run: lists a folder's sub-folders, or every folder of its tree, with their sizes and
+// writes them as a report. It runs on its host's thread and yields to the host every few
+// milliseconds while the size engine works on its own threads, so a window stays live and a
+// request to stop is seen at once.
 class ReportRun {
   public:
     ReportRun(RunHost& host, DirectoryReader& directories, FolderInfo& folders);
 
-    // The click action of "&Make list" / "&Abort", and of the Esc key.
+    // The action of "&Make list" / "&Abort" and of Esc: starts a run when none is open, asks a
+    // running one to stop, and refuses a start while a run is still open (also one that arrives
+    // in the very yield that carried the request to stop).
     void makeList();
 
+    RunState state() const { return state_; }
+    // The total of the folders the last run listed.
     std::uint64_t sizeTotal() const { return sizeTotal_; }
-    const Path& reportRoot() const { return reportRoot_; }
 
   private:
-    void requestAbort();
-    void run();
-    void writeReport(QIODevice& device, const std::vector<DirEntry>& entries);
-    void writeHeader(ReportWriter& out, const Path& folder);
-    void listOneLevel(ReportWriter& out, const std::vector<DirEntry>& entries);
-    void listAllSubFolders(ReportWriter& out, const std::vector<DirEntry>& entries);
-    void writeClosingBlock(ReportWriter& out);
-    void finish();
+    // Where the run in hand writes: the lines go to the writer, laid out by the sink.
+    struct Output {
+        ReportWriter& writer;
+        ReportSink& sink;
+    };
 
-    bool stopRequested() const;
+    // The run itself (ReportRun.cpp).
+    void run();
+    QString writeReport(const RunInputs& inputs, const std::vector<DirEntry>& entries);
+    void setState(RunState state);
+    static Path withSeparator(const Path& folder);
+
+    // The two listings (ReportRunListings.cpp); each tells how its report is to be closed.
+    ReportSink::Closing listOneLevel(Output& out, const Path& folder,
+                                     const std::vector<DirEntry>& entries);
+    ReportSink::Closing listTree(Output& out, const Path& folder,
+                                 const std::vector<DirEntry>& entries);
+    std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
+    void add(const FolderSize& size);
+    // Waits for one sized root while the host goes on; false when the run is to stop.
+    bool awaitRoot(SizingJob& job, std::size_t root, Output& out);
     // Yields now and then: often enough for a live window, rarely enough to cost nothing.
-    void pace(ReportWriter& out);
-    void yieldNow(ReportWriter& out);
-    // Waits for one sized root while the window stays live; false when the run was aborted.
-    bool awaitRoot(SizingJob& job, std::size_t root, ReportWriter& out);
-    void writeFolderLine(ReportWriter& out, const QString& name, const FolderSize& size);
-    void addToTotal(const FolderSize& size);
+    void pace(Output& out);
+    void yieldNow(Output& out);
 
     RunHost& host_;
     DirectoryReader& directories_;
     FolderInfo& folders_;
-    QLocale locale_;
+    RunState state_ = RunState::Idle;
     std::uint64_t sizeTotal_ = 0;
-    Path reportRoot_;
-    bool open_ = false;
-    QString writeError_;
+    RunProgress progress_;
     std::chrono::steady_clock::time_point lastYield_;
 };
 

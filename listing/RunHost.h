@@ -2,55 +2,60 @@
 
 #include <QDate>
 #include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
 
-#include "platform/Path.h"
+#include "platform/system/Path.h"
 
 class QIODevice;
 
 namespace dirtally {
 
-// What the report run needs of the main window: its shared state, the output choice, the report
-// file and the controls the run changes. The window implements it.
+// Where a report run stands. The run keeps this one value; whoever hosts it shows it.
+enum class RunState {
+    Idle,       // no run: a request starts one
+    Preparing,  // the report's place is being fixed (the user may be asked); requests are refused
+    Running,    // listing and writing: a request asks the run to stop
+    Stopping,   // asked to stop: the folder in hand is finished, then the closing block written
+};
+
+// What a run works on, fixed when it starts.
+struct RunInputs {
+    Path folder;           // the folder to list, as the host names it
+    bool oneLevel = true;  // one line per sub-folder; otherwise one per folder of the whole tree
+    Path report;           // where the report goes; empty: nowhere
+    QDate today;
+};
+
+// How far a run has come: the folders sized of those to size, and the bytes they hold.
+struct RunProgress {
+    std::size_t foldersDone = 0;
+    std::size_t foldersToSize = 0;
+    std::uint64_t bytes = 0;
+};
+
+// What a report run needs of whoever hosts it: the main window, the report command or the
+// benchmark.
 class RunHost {
   public:
     virtual ~RunHost() = default;
 
-    // Shared state.
-    virtual bool abortFlag() const = 0;
-    virtual void setAbortFlag(bool on) = 0;
-    virtual bool runActive() const = 0;
-    virtual void setRunActive(bool on) = 0;
-    virtual Path outputPath() const = 0;
-    virtual void clearOutputPath() = 0;
-    // The folder line: the folder the report is about.
-    virtual Path folderLine() const = 0;
-    virtual void setFolderLine(const Path& folder) = 0;
-    // The "No Sub-dirs" check mark.
-    virtual bool noSubdirs() const = 0;
-
-    // Fixes outputPath (the output choice); may show dialogs.
-    virtual void outputChoice() = 0;
-    // Lets the window's pending events run.
-    virtual void yield() = 0;
-    // Opens the report file for output (created or emptied); nullptr with a reason on failure.
-    virtual QIODevice* openReport(const Path& file, QString* error) = 0;
-    virtual void closeReport() = 0;
-    // Tells the user about a failure in a message box.
+    // The run's inputs, once the report's place is fixed (which may ask the user).
+    virtual RunInputs prepareRun() = 0;
+    // Whether one level is listed, as it is now: the closing block follows a change made while
+    // the listing ran.
+    virtual bool oneLevel() const = 0;
+    // The one-level listing names its folder with a trailing "/" from then on.
+    virtual void setFolder(const Path& folder) = 0;
+    // Lets the host do what it must while the run goes on (a window handles its events); the
+    // report's lines so far are in the report before this is called.
+    virtual void yield(const RunProgress& progress) = 0;
+    // Opens the report for writing, created or emptied; nullptr with the reason on failure.
+    virtual std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) = 0;
+    // Tells the user why the run could not do all it should have, after it has ended.
     virtual void showError(const QString& text) = 0;
-    virtual QDate today() = 0;
-
-    // Controls.
-    virtual void focusFileList() = 0;
-    virtual void setBusyPointer(bool busy) = 0;
-    virtual QString makeListCaption() const = 0;
-    virtual void setMakeListCaption(const QString& caption) = 0;
-    virtual void setStatus(const QString& text) = 0;
-    // "&Folder" and "&View list".
-    virtual void setFolderAndViewEnabled(bool enabled) = 0;
-    virtual void setHelpMenuEnabled(bool enabled) = 0;
-    virtual void clearHeaderBox() = 0;
-    virtual void setWindowCaption(const QString& caption) = 0;
-    virtual QString applicationTitle() const = 0;
+    virtual void stateChanged(RunState state) = 0;
 };
 
 }  // namespace dirtally

@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Services.h"
+#include "mainwindow/Services.h"
 
 namespace dirtally::test {
 

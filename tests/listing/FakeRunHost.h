@@ -2,86 +2,68 @@
 
 #include <QBuffer>
 #include <functional>
+#include <vector>
 
 #include "listing/RunHost.h"
 
 namespace dirtally::test {
 
-// The window as the report run sees it, in memory: the report goes to a buffer, and a test can
-// act inside the run's yields.
+// A report run's host in memory: the report goes to a byte array, every state and error is
+// recorded, and a test can act inside the run's yields.
 class FakeRunHost final : public RunHost {
   public:
-    explicit FakeRunHost(Path folder) : folderLine_(std::move(folder)) {}
+    explicit FakeRunHost(Path folder) : folder_(std::move(folder)) {}
 
-    bool abortFlag() const override { return abortFlag_; }
-    void setAbortFlag(bool on) override { abortFlag_ = on; }
-    bool runActive() const override { return runActive_; }
-    void setRunActive(bool on) override { runActive_ = on; }
-    Path outputPath() const override { return outputPath_; }
-    void clearOutputPath() override { outputPath_.clear(); }
-    Path folderLine() const override { return folderLine_; }
-    void setFolderLine(const Path& folder) override { folderLine_ = folder; }
-    bool noSubdirs() const override { return noSubdirs_; }
-    void outputChoice() override {
-        ++outputChoices;
-        outputPath_ = chosenOutput;
+    RunInputs prepareRun() override {
+        ++preparations;
+        return {folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
     }
-    void yield() override {
+    bool oneLevel() const override { return oneLevel_; }
+    void setFolder(const Path& folder) override { folder_ = folder; }
+    void yield(const RunProgress& now) override {
         ++yields;
+        progress = now;
         if (onYield) {
             onYield(yields);
         }
     }
-    QIODevice* openReport(const Path& file, QString* error) override {
+    std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) override {
         ++opens;
         openedPath = file;
         if (!openError.isEmpty()) {
             *error = openError;
             return nullptr;
         }
-        report.setData(QByteArray());
-        report.open(QIODevice::WriteOnly);
-        return device ? device : &report;
+        if (device) {
+            return std::move(device);
+        }
+        report.clear();
+        auto buffer = std::make_unique<QBuffer>(&report);
+        buffer->open(QIODevice::WriteOnly);
+        return buffer;
     }
-    void closeReport() override { report.close(); }
     void showError(const QString& text) override { errors.append(text); }
-    QDate today() override { return QDate(2026, 12, 6); }
-    void focusFileList() override {}
-    void setBusyPointer(bool busy) override { busyPointer = busy; }
-    QString makeListCaption() const override { return caption; }
-    void setMakeListCaption(const QString& text) override { caption = text; }
-    void setStatus(const QString& text) override { status = text; }
-    void setFolderAndViewEnabled(bool enabled) override { folderAndViewEnabled = enabled; }
-    void setHelpMenuEnabled(bool enabled) override { helpEnabled = enabled; }
-    void clearHeaderBox() override {}
-    void setWindowCaption(const QString& text) override { windowCaption = text; }
-    QString applicationTitle() const override { return QStringLiteral("Dirtally"); }
+    void stateChanged(RunState state) override { states.push_back(state); }
 
-    void setNoSubdirs(bool on) { noSubdirs_ = on; }
+    void setOneLevel(bool on) { oneLevel_ = on; }
+    const Path& folder() const { return folder_; }
 
     Path chosenOutput = "/data/Dirtallied.txt";
     QString openError;
-    QIODevice* device = nullptr;  // a stream of the test's own instead of the buffer
-    QBuffer report;
+    std::unique_ptr<QIODevice> device;  // a stream of the test's own instead of the byte array
+    QByteArray report;
     Path openedPath;
-    QString caption = QStringLiteral("&Make list");
-    QString status = QStringLiteral("Press Make List");
-    QString windowCaption;
     QStringList errors;
-    bool busyPointer = false;
-    bool folderAndViewEnabled = true;
-    bool helpEnabled = true;
-    int outputChoices = 0;
+    std::vector<RunState> states;
+    RunProgress progress;
+    int preparations = 0;
     int opens = 0;
     int yields = 0;
     std::function<void(int)> onYield;
 
   private:
-    bool abortFlag_ = false;
-    bool runActive_ = false;
-    bool noSubdirs_ = true;
-    Path outputPath_;
-    Path folderLine_;
+    Path folder_;
+    bool oneLevel_ = true;
 };
 
 }  // namespace dirtally::test

@@ -9,34 +9,34 @@
 #include <memory>
 
 #include "Fakes.h"
-#include "mainwindow/Form1Operations.h"
+#include "mainwindow/MainWindowOperations.h"
 
 namespace dirtally::test {
 
 // The main window's operations over bare controls and scripted services.
 struct OperationsFixture {
     explicit OperationsFixture(FakeServices& fakes) : services(fakes.services()) {
-        controls.form = &form;
-        controls.label1 = new QLabel(&form);
-        controls.label2 = new QLabel(&form);
-        controls.label4 = new QLabel(&form);
-        controls.label10 = new QLabel(&form);
-        controls.command1 = new QPushButton(QStringLiteral("&Folder"), &form);
-        controls.command2 = new QPushButton(QStringLiteral("&File list"), &form);
-        controls.command4 = new QPushButton(QStringLiteral("&Make list"), &form);
-        controls.command6 = new QPushButton(QStringLiteral("&View list"), &form);
-        controls.text2 = new QLineEdit(&form);
-        controls.nosubdir = new QAction(&form);
-        controls.nosubdir->setCheckable(true);
-        controls.nosubdir->setChecked(true);
-        controls.help = new QMenu(&form);
-        operations = std::make_unique<Form1Operations>(controls, services);
+        controls.window = &window;
+        controls.headerPrompt = new QLabel(&window);
+        controls.folderLine = new QLabel(&window);
+        controls.clockLabel = new QLabel(&window);
+        controls.statusLabel = new QLabel(&window);
+        controls.folderButton = new QPushButton(QStringLiteral("&Folder"), &window);
+        controls.fileListButton = new QPushButton(QStringLiteral("&File list"), &window);
+        controls.makeListButton = new QPushButton(QStringLiteral("&Make list"), &window);
+        controls.viewListButton = new QPushButton(QStringLiteral("&View list"), &window);
+        controls.headerBox = new QLineEdit(&window);
+        controls.noSubdirs = new QAction(&window);
+        controls.noSubdirs->setCheckable(true);
+        controls.noSubdirs->setChecked(true);
+        controls.helpMenu = new QMenu(&window);
+        operations = std::make_unique<MainWindowOperations>(controls, services);
     }
 
-    QWidget form;
-    Form1Controls controls;
+    QWidget window;
+    MainWindowControls controls;
     Services services;
-    std::unique_ptr<Form1Operations> operations;
+    std::unique_ptr<MainWindowOperations> operations;
 };
 
 }  // namespace dirtally::test

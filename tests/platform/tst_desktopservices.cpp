@@ -10,8 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "platform/linux/DesktopServices.h"
-#include "platform/linux/LinuxProcessInfo.h"
+#include "platform/desktop/linux/DesktopTextEditor.h"
+#include "platform/system/linux/LinuxProcessInfo.h"
 
 using dirtally::DesktopTextEditor;
 using dirtally::EditorCommand;

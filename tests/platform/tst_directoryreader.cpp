@@ -11,7 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/linux/LinuxDirectoryReader.h"
+#include "platform/system/linux/LinuxDirectoryReader.h"
 
 using dirtally::DirEntry;
 using dirtally::LinuxDirectoryReader;

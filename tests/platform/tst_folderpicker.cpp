@@ -9,7 +9,7 @@
 #include <QTreeView>
 
 #include "ModalDriver.h"
-#include "platform/linux/FolderPickerDialog.h"
+#include "platform/desktop/linux/QtFolderPicker.h"
 
 using dirtally::FolderPickerRequest;
 using dirtally::QtFolderPicker;

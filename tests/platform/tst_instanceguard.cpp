@@ -7,7 +7,7 @@
 #include <QUuid>
 #include <cstdio>
 
-#include "platform/linux/LocalSocketInstanceGuard.h"
+#include "platform/desktop/linux/LocalSocketInstanceGuard.h"
 
 using dirtally::LocalSocketInstanceGuard;
 

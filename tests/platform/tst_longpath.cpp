@@ -11,11 +11,11 @@
 
 #include <vector>
 
-#include "mainwindow/ReportFile.h"
-#include "platform/LongPath.h"
-#include "platform/linux/LinuxDirectoryReader.h"
-#include "platform/linux/LinuxFileProbe.h"
-#include "platform/linux/SizeEngine.h"
+#include "platform/system/LongPath.h"
+#include "platform/system/ReportFile.h"
+#include "platform/system/linux/LinuxDirectoryReader.h"
+#include "platform/system/linux/LinuxFileProbe.h"
+#include "platform/system/linux/SizeEngine.h"
 
 using namespace dirtally;
 
@@ -86,9 +86,8 @@ class TestLongPath : public QObject {
         QVERIFY(job->wait(0, std::chrono::seconds(30)));
         QCOMPARE(job->result(0), FolderSize::of(5));
 
-        ReportFile report;
         QString error;
-        QVERIFY2(report.open(deep + "//Dirtallied.txt", &error), qPrintable(error));
+        QVERIFY2(ReportFile::openReport(deep + "//Dirtallied.txt", &error), qPrintable(error));
     }
 
     void missingStaysMissing() {

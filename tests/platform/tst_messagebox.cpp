@@ -3,7 +3,7 @@
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "platform/linux/CriticalMessageBox.h"
+#include "platform/desktop/linux/QtMessageBox.h"
 
 using dirtally::test::driveNextModal;
 

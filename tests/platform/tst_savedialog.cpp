@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "ModalDriver.h"
-#include "platform/linux/SaveFileDialog.h"
+#include "platform/desktop/linux/QtSaveDialog.h"
 
 using dirtally::QtSaveDialog;
 using dirtally::SaveDialogRequest;
@@ -62,11 +62,12 @@ void SaveDialogTest::initTestCase() {
 
 SaveDialogRequest SaveDialogTest::request(const QString& folder) const {
     SaveDialogRequest request;
-    request.title = "Dirtally save";
+    // Values of the test's own: the dialog must show whatever it is asked to.
+    request.title = "Where the test's report goes";
     request.filterName = "*.txt (*.txt)";
     request.filterPattern = "*.txt";
     request.initialFolder = folder;
-    request.fileName = "Folder.txt";
+    request.fileName = "Proposed Name.txt";
     request.overwritePrompt = true;
     request.createPrompt = true;
     request.hideReadOnly = true;
@@ -76,13 +77,13 @@ SaveDialogRequest SaveDialogTest::request(const QString& folder) const {
 void SaveDialogTest::requestIsApplied() {
     driveNextModal<QFileDialog>([this](QFileDialog* dialog) {
         QCOMPARE(dialog->objectName(), "saveDialog");
-        QCOMPARE(dialog->windowTitle(), "Dirtally save");
+        QCOMPARE(dialog->windowTitle(), "Where the test's report goes");
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
         QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
         QCOMPARE(dialog->nameFilters(), QStringList{"*.txt (*.txt)"});
         QCOMPARE(dialog->directory().absolutePath(), folder_);
-        QCOMPARE(fileNameEdit(dialog)->text(), "Folder.txt");
+        QCOMPARE(fileNameEdit(dialog)->text(), "Proposed Name.txt");
         dialog->reject();
     });
     QCOMPARE(saveDialog_.showSave(nullptr, request(folder_)), std::nullopt);
@@ -125,7 +126,7 @@ void SaveDialogTest::newFileAsksBeforeCreating() {
     driveNextModal<QFileDialog>([&created](QFileDialog* dialog) {
         driveNextModal<QMessageBox>([&created](QMessageBox* box) {
             QCOMPARE(box->objectName(), "createPrompt");
-            QCOMPARE(box->windowTitle(), "Dirtally save");
+            QCOMPARE(box->windowTitle(), "Where the test's report goes");
             QCOMPARE(box->text(), created + "\nThis file does not exist.\nCreate the file?");
             box->button(QMessageBox::No)->click();
         });

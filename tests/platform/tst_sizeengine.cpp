@@ -11,8 +11,8 @@
 #include <map>
 #include <thread>
 
-#include "platform/linux/SizeEngine.h"
-#include "tst_sizeengine_tree.h"
+#include "TestTrees.h"
+#include "platform/system/linux/SizeEngine.h"
 
 using namespace dirtally;
 using namespace dirtally::testtree;
@@ -296,7 +296,7 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
     makeFile(parent + "/tree/y/file", 60);
     const std::vector<std::string> roots = {"open", "locked", "listable", "tree"};
 
-    const int status = runAsNobody([&] {
+    const int status = runUnprivileged([&] {
         LinuxFolderInfo engine;
         auto job = engine.start({parent, roots, true});
         int faults = 0;

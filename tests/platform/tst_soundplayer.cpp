@@ -7,8 +7,8 @@
 #include <QtEndian>
 #include <optional>
 
-#include "platform/linux/CanberraSoundPlayer.h"
-#include "platform/linux/WaveLength.h"
+#include "platform/desktop/linux/CanberraSoundPlayer.h"
+#include "platform/desktop/linux/WaveLength.h"
 
 using dirtally::CanberraSoundPlayer;
 using dirtally::waveFileLength;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/system/Path.h"
+#include "platform/system/SizingJob.h"
+
+namespace dirtally {
+
+struct SizingRequest {
+    Path parent;                        // the folder that holds the roots
+    std::vector<std::string> children;  // the roots' names inside parent
+    bool keepTree = false;              // also keep every folder beneath each root, in pre-order
+};
+
+struct DriveSpace {
+    std::uint64_t freeBytes = 0;  // 0 on a read-only file system
+    std::uint64_t totalBytes = 0;
+};
+
+// Folder and drive information.
+class FolderInfo {
+  public:
+    virtual ~FolderInfo() = default;
+    virtual std::unique_ptr<SizingJob> start(SizingRequest request) = 0;
+    // The file system that holds `path`; nullopt when the path names none (empty, relative,
+    // missing).
+    virtual std::optional<DriveSpace> driveSpace(const Path& path) = 0;
+};
+
+}  // namespace dirtally

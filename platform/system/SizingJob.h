@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dirtally {
+
+// The size of a folder: the sum of the apparent sizes of every non-directory entry beneath it.
+// A folder any part of whose tree cannot be read has no size ("cannot be read").
+struct FolderSize {
+    bool readable = false;
+    std::uint64_t bytes = 0;
+
+    static FolderSize of(std::uint64_t b) { return {true, b}; }
+    static FolderSize unreadable() { return {false, 0}; }
+    bool operator==(const FolderSize&) const = default;
+};
+
+// A report of a whole tree lists every folder beneath but those whose name starts with ".": such
+// a folder, and all beneath it, is counted in the sizes of the folders above it and not listed.
+inline bool listedInTree(std::string_view name) {
+    return name.empty() || name.front() != '.';
+}
+
+// One folder beneath a sized root, kept when the caller asks for the folder tree (folders
+// listedInTree only).
+struct FolderNode {
+    static constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
+    std::string name;                // the folder's own name, as bytes
+    std::size_t parent = kNoParent;  // index of the parent node; kNoParent below the root itself
+    FolderSize size;
+};
+
+// A sizing under way on worker threads. Destroying it cancels what is left and waits for the
+// workers, leaving no thread or open handle behind.
+class SizingJob {
+  public:
+    virtual ~SizingJob() = default;
+    // Waits at most `timeout` for root i; true when its result is final.
+    virtual bool wait(std::size_t root, std::chrono::milliseconds timeout) = 0;
+    // Final result of root i (only after wait() returned true).
+    virtual FolderSize result(std::size_t root) const = 0;
+    // The folders beneath root i in pre-order and the file system's order (keepTree only).
+    virtual const std::vector<FolderNode>& tree(std::size_t root) const = 0;
+    // Stops the sizing as soon as it can; roots not finished are then unreadable.
+    virtual void cancel() = 0;
+};
+
+}  // namespace dirtally

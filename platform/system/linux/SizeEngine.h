@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+
+#include "platform/system/FolderInfo.h"
+
+namespace dirtally {
+
+// Folder sizes from the program's own parallel walker, and drive space from statvfs.
+class LinuxFolderInfo final : public FolderInfo {
+  public:
+    // More workers than cores: on a cold disk most of them wait on reads at any moment.
+    static constexpr unsigned kDefaultWorkers = 16;
+
+    // openFolderBudget: folders a sizing holds open at once before it reopens them by name;
+    // 0 takes a share of the process's limit of open files.
+    explicit LinuxFolderInfo(unsigned workers = kDefaultWorkers, std::size_t openFolderBudget = 0);
+
+    std::unique_ptr<SizingJob> start(SizingRequest request) override;
+    std::optional<DriveSpace> driveSpace(const Path& path) override;
+
+  private:
+    unsigned workers_;
+    std::size_t openFolderBudget_;
+};
+
+}  // namespace dirtally

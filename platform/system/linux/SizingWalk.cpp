@@ -1,0 +1,143 @@
+#include "platform/system/linux/SizingWalk.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+#include "platform/system/LongPath.h"
+
+namespace dirtally::sizing {
+
+Walk::Walk(SizingRequest request, const WalkOptions& options)
+    : request_(std::move(request)),
+      options_(options),
+      rootFailed_(std::make_unique<std::atomic<bool>[]>(request_.children.size())),
+      results_(request_.children.size()) {
+    const std::size_t count = request_.children.size();
+    if (!openParent()) {
+        for (std::size_t i = 0; i < count; ++i) {
+            finishRoot(i, {true, FolderSize::unreadable(), {}});
+        }
+        return;
+    }
+    rootsLeft_ = count;
+    for (std::size_t i = count; i-- > 0;) {
+        const std::string& name = request_.children[i];
+        stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
+    }
+    const unsigned workers = count == 0 ? 0 : std::max(1u, options_.workers);
+    try {
+        for (unsigned i = 0; i < workers; ++i) {
+            workers_.emplace_back([this] { work(); });
+        }
+    } catch (const std::system_error&) {
+        // Out of threads: the ones started do the work; with none, this thread does it now.
+        if (workers_.empty()) {
+            work();
+        }
+    }
+}
+
+Walk::~Walk() {
+    cancel();
+    for (std::thread& worker : workers_) {
+        worker.join();
+    }
+    if (parentFd_ >= 0) {
+        close(parentFd_);
+    }
+}
+
+bool Walk::openParent() {
+    if (request_.parent.empty()) {
+        return false;
+    }
+    parentFd_ = openLongPath(request_.parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat info {};
+    if (parentFd_ < 0 || fstat(parentFd_, &info) != 0) {
+        return false;
+    }
+    parentDev_ = info.st_dev;
+    return true;
+}
+
+bool Walk::wait(std::size_t root, std::chrono::milliseconds timeout) {
+    if (root >= results_.size()) {
+        return false;
+    }
+    std::unique_lock lock(resultLock_);
+    return resultReady_.wait_for(lock, timeout, [&] { return results_[root].done; });
+}
+
+FolderSize Walk::result(std::size_t root) const {
+    std::lock_guard lock(resultLock_);
+    if (root >= results_.size() || !results_[root].done) {
+        return FolderSize::unreadable();
+    }
+    return results_[root].size;
+}
+
+const std::vector<FolderNode>& Walk::tree(std::size_t root) const {
+    static const std::vector<FolderNode> kNone;
+    std::lock_guard lock(resultLock_);
+    if (root >= results_.size() || !results_[root].done) {
+        return kNone;
+    }
+    return results_[root].tree;
+}
+
+void Walk::cancel() {
+    cancelled_.store(true, std::memory_order_relaxed);
+}
+
+void Walk::work() {
+    Scratch scratch;
+    while (Node* node = pop()) {
+        process(*node, scratch);
+    }
+}
+
+Node* Walk::pop() {
+    std::unique_lock lock(stackLock_);
+    ++idle_;
+    stackReady_.wait(lock, [&] { return !stack_.empty() || rootsLeft_ == 0; });
+    --idle_;
+    if (stack_.empty()) {
+        return nullptr;
+    }
+    Node* node = stack_.back();
+    stack_.pop_back();
+    return node;
+}
+
+void Walk::push(std::span<Node* const> nodes) {
+    if (nodes.empty()) {
+        return;
+    }
+    std::size_t wake = 0;
+    {
+        std::lock_guard lock(stackLock_);
+        // Reversed, so that the first sub-folder found is the next one taken.
+        stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        wake = std::min(nodes.size(), idle_);
+    }
+    // Only as many sleepers as there is new work: waking them all costs more than it gains.
+    for (std::size_t i = 0; i < wake; ++i) {
+        stackReady_.notify_one();
+    }
+}
+
+void Walk::finishRoot(std::size_t index, RootResult result) {
+    {
+        std::lock_guard lock(resultLock_);
+        result.done = true;
+        results_[index] = std::move(result);
+    }
+    resultReady_.notify_all();
+}
+
+}  // namespace dirtally::sizing

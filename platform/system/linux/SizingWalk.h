@@ -1,0 +1,102 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <thread>
+#include <vector>
+
+#include "platform/system/FolderInfo.h"
+#include "platform/system/linux/DirentReader.h"
+#include "platform/system/linux/SizingNode.h"
+
+namespace dirtally::sizing {
+
+struct WalkOptions {
+    unsigned workers = 16;
+    std::size_t openFolderBudget = 256;  // folders held open at once before falling back
+};
+
+// One sizing job: a pool of workers that share a last-in-first-out stack of folders to read.
+// Every folder carries its root, so several roots are sized in one parallel pass; a folder's
+// total reaches its parent when its last child is counted.
+class Walk final : public SizingJob {
+  public:
+    Walk(SizingRequest request, const WalkOptions& options);
+    ~Walk() override;
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
+
+    bool wait(std::size_t root, std::chrono::milliseconds timeout) override;
+    FolderSize result(std::size_t root) const override;
+    const std::vector<FolderNode>& tree(std::size_t root) const override;
+    void cancel() override;
+
+  private:
+    // What one worker reuses from folder to folder, so that reading allocates nothing per entry.
+    struct Scratch {
+        static constexpr std::size_t kBufferSize = 64 * 1024;
+        std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kBufferSize);
+        std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
+        std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
+    };
+    struct RootResult {
+        bool done = false;
+        FolderSize size;
+        std::vector<FolderNode> tree;
+    };
+
+    // Job set-up, the worker loop and the shared stack (SizingWalk.cpp).
+    bool openParent();
+    void work();
+    Node* pop();
+    void push(std::span<Node* const> nodes);
+
+    // Reading one folder (SizingRead.cpp).
+    void process(Node& node, Scratch& scratch);
+    void read(Node& node, Scratch& scratch);
+    bool sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
+    void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
+
+    // Opening folders and sharing their handles (SizingOpen.cpp).
+    bool enter(Node& node, Scratch& scratch);
+    bool identify(Node& node, int fd);
+    bool skipped(const Node& node, int fd, bool mountRoot) const;
+    int openFolder(Node& node, Scratch& scratch, bool& sameMount);
+    int reopenFromTop(Node& node, Scratch& scratch);
+    void letGo(Node& node);
+    void closeEarly(Node& node);
+
+    // Totals flowing up (SizingSettle.cpp).
+    void fail(Node& node);
+    void done(Node& node);
+    void settle(Node* node);
+    void finishRoot(Node* root);
+    void finishRoot(std::size_t index, RootResult result);
+
+    const SizingRequest request_;
+    const WalkOptions options_;
+    int parentFd_ = -1;
+    dev_t parentDev_ = 0;
+    std::atomic<bool> cancelled_{false};
+    std::atomic<std::size_t> openFolders_{0};
+    std::unique_ptr<std::atomic<bool>[]> rootFailed_;
+
+    std::mutex stackLock_;
+    std::condition_variable stackReady_;
+    std::vector<Node*> stack_;
+    std::size_t rootsLeft_ = 0;  // under stackLock_
+    std::size_t idle_ = 0;       // workers waiting for work; under stackLock_
+
+    mutable std::mutex resultLock_;
+    std::condition_variable resultReady_;
+    std::vector<RootResult> results_;
+
+    std::vector<std::thread> workers_;
+};
+
+}  // namespace dirtally::sizing

@@ -1,0 +1,9 @@
+#include "platform/system/linux/SystemClock.h"
+
+namespace dirtally {
+
+QDateTime SystemClock::now() {
+    return QDateTime::currentDateTime();
+}
+
+}  // namespace dirtally

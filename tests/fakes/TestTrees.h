@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <QTemporaryDir>
+
+#include "platform/system/DirectoryReader.h"
+#include "platform/system/FolderInfo.h"
+
+// Helpers for the tests that read real trees: building them, an independent slow reference walk,
+// and running a case where permissions bind.
+namespace dirtally::testtree {
+
+// A temporary folder for one case, emptied byte by byte afterwards (Qt's own removal cannot name
+// entries that are not UTF-8). A `fast` one is a fresh tmpfs where the process may mount, so that
+// trees of many thousand entries build quickly whatever disk holds the temporary folder.
+class Scratch {
+  public:
+    explicit Scratch(bool fast = false);
+    ~Scratch();
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    const std::string& path() const { return path_; }
+
+  private:
+    QTemporaryDir dir_;
+    std::string path_;
+    bool mounted_ = false;
+};
+
+void makeFolder(const std::string& path);
+void makeFile(const std::string& path, std::uint64_t size);  // sparse
+// `count` names in `folder` for the file `source` (links are far cheaper to make than files).
+void makeLinks(const std::string& folder, int count, const std::string& source);
+
+// The reference: recursion over path strings with lstat, as simple as it can be.
+FolderSize referenceSize(const std::string& path);
+// The kept folders beneath `path` in pre-order and readdir's order, hidden ones left out.
+std::vector<FolderNode> referenceTree(const std::string& path);
+// The entries of a folder in readdir's order, each a folder or not as lstat says.
+std::vector<DirEntry> referenceEntries(const std::string& path);
+
+// A chain of `depth` folders named `name` beneath `parent`, built through open folders so that
+// its paths may pass PATH_MAX; a file of `leafBytes` at the bottom. Removed the same way.
+void makeChain(const std::string& parent, const char* name, int depth, std::uint64_t leafBytes);
+void removeChain(const std::string& parent, const char* name);
+
+// Runs `body` in a forked child that permissions bind: root's child becomes uid/gid 65534 first,
+// an ordinary user's is bound already. Returns its exit status (-1 if it died).
+int runUnprivileged(const std::function<int()>& body);
+
+std::size_t openFileCount();
+std::size_t threadCount();
+
+// Sizes one folder with its own job and waits for it.
+FolderSize sizeOf(FolderInfo& engine, const std::string& parent, const std::string& name);
+
+}  // namespace dirtally::testtree

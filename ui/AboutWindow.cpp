@@ -1,0 +1,178 @@
+#include "ui/AboutWindow.h"
+
+#include "mainwindow/ApplicationTitle.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+#include <QWindow>
+
+#include "VersionInfo.h"
+#include "platform/desktop/WindowHints.h"
+#include "ui/Fonts.h"
+#include "ui/Placement.h"
+
+namespace dirtally {
+
+namespace {
+
+// The window design's measures, in pixels (a twip is a fifteenth of a pixel).
+constexpr QSize clientSize{393, 292};
+// A window manager maps a new window within milliseconds; never block the program on one that
+// does not.
+constexpr int exposeWaitMs = 500;
+
+QLabel* label(QWidget* parent, const char* name, QRect geometry, const QFont& font,
+              Qt::Alignment alignment) {
+    auto* result = place(new QLabel(parent), name, geometry);
+    result->setFont(font);
+    result->setAlignment(alignment);
+    return result;
+}
+
+// A drawn line in the window text's colour; `thickness` pixels centred on y.
+void line(QWidget* parent, const char* name, int x1, int x2, int y, int thickness) {
+    auto* rule =
+        place(new QFrame(parent), name, QRect(x1, y - thickness / 2, x2 - x1 + 1, thickness));
+    rule->setAutoFillBackground(true);
+    QPalette palette = rule->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::WindowText));
+    rule->setPalette(palette);
+}
+
+void setColours(QLabel* target, const QColor& text, const QColor& background) {
+    QPalette palette = target->palette();
+    palette.setColor(QPalette::WindowText, text);
+    if (background.isValid()) {
+        palette.setColor(QPalette::Window, background);
+        target->setAutoFillBackground(true);
+    }
+    target->setPalette(palette);
+}
+
+// Ends a local event loop once the window system has put the window on the screen.
+class ExposeWatch final : public QObject {
+  public:
+    explicit ExposeWatch(QEventLoop& loop) : loop_(loop) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Expose) {
+            loop_.quit();
+        }
+        return false;
+    }
+
+  private:
+    QEventLoop& loop_;
+};
+
+// Returns when the window is on the screen, or after a short while.
+void waitUntilExposed(QWindow* window) {
+    if (window == nullptr || window->isExposed()) {
+        return;
+    }
+    QEventLoop loop;
+    ExposeWatch watch(loop);
+    window->installEventFilter(&watch);
+    QTimer::singleShot(exposeWaitMs, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    window->removeEventFilter(&watch);
+}
+
+}  // namespace
+
+QString versionLine(const QString& title, int major, int minor) {
+    return title + QStringLiteral(" Version  ") + QString::number(major) + QLatin1Char('.') +
+           QString::number(minor);
+}
+
+QString aboutSoundFile(const QStringList& folders) {
+    const QString name = QStringLiteral("/thunder.wav");
+    for (const QString& folder : folders) {
+        if (QFileInfo(folder + name).isFile()) {
+            return folder + name;
+        }
+    }
+    return folders.isEmpty() ? name.mid(1) : folders.first() + name;
+}
+
+AboutWindow::AboutWindow(SoundPlayer& sound, InstanceGuard& instance, QStringList soundFolders)
+    : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint),
+      sound_(sound),
+      instance_(instance),
+      soundFolders_(std::move(soundFolders)) {
+    setObjectName(QStringLiteral("Form2"));
+    setFixedSize(clientSize);
+    buildControls();
+}
+
+void AboutWindow::buildControls() {
+    setFont(fonts::sansSerif(8.25));
+    auto* picture1 = place(new QFrame(this), "Picture1", {5, 7, 384, 280});
+    picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    auto* frame1 = place(new QFrame(this), "Frame1", {14, 10, 367, 265});
+    frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+
+    const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
+    auto* label1 = label(frame1, "Label1", {23, 19, 308, 28}, fonts::arial(18), centred);
+    setColours(label1, Qt::white, palette().color(QPalette::WindowText));
+    line(frame1, "Line2", 19, 333, 55, 3);
+    label(frame1, "Label2", {53, 75, 244, 19}, fonts::sansSerif(8.25, true), centred);
+    line(frame1, "Line1", 53, 302, 110, 1);
+    auto* label3 =
+        label(frame1, "Label3", {60, 126, 245, 87}, fonts::sansSerif(9.75, true), centred);
+    label3->setWordWrap(true);
+    auto* label6 = label(frame1, "Label6", {12, 232, 210, 17}, fonts::sansSerif(9.75, true),
+                         Qt::AlignLeft | Qt::AlignTop);
+    setColours(label6, Qt::red, QColor());
+    label6->setText(QString::fromUtf8(version::webDomain) + QStringLiteral(" (2003)"));
+}
+
+void AboutWindow::setTexts() {
+    const QString title = applicationTitle();
+    findChild<QLabel*>(QStringLiteral("Label1"))
+        ->setText(versionLine(title, version::major, version::minor));
+    findChild<QLabel*>(QStringLiteral("Label3"))->setText(QString::fromUtf8(version::companyName));
+    findChild<QLabel*>(QStringLiteral("Label2"))->setText(QString::fromUtf8(version::comments));
+}
+
+void AboutWindow::load() {
+    setTexts();
+    if (instance_.previousInstance()) {
+        // The new title stays for the rest of this instance's life: a later run ends with it.
+        setApplicationTitle(QStringLiteral("... duplicate instance."));
+        instance_.raisePrevious();
+        close();
+        return;
+    }
+    showPainted();
+    sound_.playSync(aboutSoundFile(soundFolders_));
+}
+
+// The sound blocks the program, so the window must be complete on the screen before it starts.
+void AboutWindow::showPainted() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    keepOutOfTaskBar(this);
+    show();
+    waitUntilExposed(windowHandle());
+    repaint();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void showAbout(SoundPlayer& sound, InstanceGuard& instance, const Path& programFolder) {
+    AboutWindow about(sound, instance,
+                      {pathToText(programFolder), QString::fromUtf8(version::dataDir)});
+    about.load();
+    about.close();
+}
+
+}  // namespace dirtally
