@@ -3,6 +3,7 @@
 #include "mainwindow/ApplicationTitle.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
@@ -175,7 +176,10 @@ void Form2::showPainted() {
 }
 
 void showAbout(SoundPlayer& sound, InstanceGuard& instance, const Path& programFolder) {
-    Form2 form(sound, instance, {pathToText(programFolder), QString::fromUtf8(version::dataDir)});
+    const QString folder = pathToText(programFolder);
+    const QString dataFolder =
+        QDir::cleanPath(folder + QLatin1Char('/') + QString::fromUtf8(version::dataDirFromProgram));
+    Form2 form(sound, instance, {folder, dataFolder});
     form.load();
     form.close();
 }
