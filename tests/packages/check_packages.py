@@ -93,7 +93,7 @@ def check_depends(package, deb):
                 fail(f"dirtally-report: depends on {name}, which a server without a display lacks")
 
 
-def check_desktop_files(root):
+def check_desktop_files(root, version):
     desktop = root / "usr/share/applications/dirtally.desktop"
     metainfo = root / "usr/share/metainfo/com.example.dirtally.metainfo.xml"
     if desktop.is_file():
@@ -109,12 +109,16 @@ def check_desktop_files(root):
         result = run("appstreamcli", "validate", "--no-net", str(metainfo))
         if result.returncode != 0:
             fail(f"the metainfo does not validate:\n{result.stdout}{result.stderr}")
-        launchable = re.search(r"<launchable[^>]*>([^<]+)<", metainfo.read_text())
+        text = metainfo.read_text()
+        launchable = re.search(r"<launchable[^>]*>([^<]+)<", text)
         if not launchable or not (root / "usr/share/applications" / launchable[1]).is_file():
             fail("the metainfo launches no desktop entry of the package")
+        newest = re.search(r'<release version="([^"]+)"', text)
+        if not newest or newest[1] != version:
+            fail(f"the metainfo's newest release is not {version}")
 
 
-def check_man_page(page, work):
+def check_man_page(page, work, version):
     data = page.read_bytes()
     # gzip -n: no file name (flag 0x08) and no time stamp, so a rebuild makes the same file.
     if data[:2] != b"\x1f\x8b" or data[3] & 0x08 or data[4:8] != bytes(4):
@@ -130,6 +134,8 @@ def check_man_page(page, work):
     title = page.name.split(".")[0].upper()
     if result.returncode != 0 or result.stderr or not result.stdout.startswith(title):
         fail(f"{page.name}: man -l fails:\n{result.stderr}")
+    elif f"Dirtally {version} " not in result.stdout.rstrip().splitlines()[-1]:
+        fail(f"{page.name} is not the page of version {version}")
 
 
 def main():
@@ -164,9 +170,9 @@ def main():
             check_contents(package, deb)
             check_depends(package, deb)
             run("dpkg-deb", "-x", str(deb), str(root), check=True)
-        check_desktop_files(root)
+        check_desktop_files(root, args.version)
         for page in sorted(root.glob("usr/share/man/man1/*")):
-            check_man_page(page, out)
+            check_man_page(page, out, args.version)
 
     for message in failures:
         print(f"FAILED: {message}")
