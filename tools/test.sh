@@ -16,6 +16,6 @@ cmake --build "$here/build" -j"$(nproc)"
 
 cmake -S "$here" -B "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DDIRTALLY_SANITIZE=ON
 cmake --build "$here/build-sanitize" -j"$(nproc)"
-# The real window end to end runs once, in the plain build.
+# The real window end to end and the packages are checked once, in the plain build.
 (cd "$here/build-sanitize" && UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure --timeout 600 -LE e2e)
+    ctest --output-on-failure --timeout 600 -LE 'e2e|packages')

@@ -3,6 +3,7 @@
 #include "mainwindow/ApplicationTitle.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFrame>
@@ -169,8 +170,10 @@ void AboutWindow::showPainted() {
 }
 
 void showAbout(SoundPlayer& sound, InstanceGuard& instance, const Path& programFolder) {
-    AboutWindow about(sound, instance,
-                      {pathToText(programFolder), QString::fromUtf8(version::dataDir)});
+    const QString folder = pathToText(programFolder);
+    const QString dataFolder =
+        QDir::cleanPath(folder + QLatin1Char('/') + QString::fromUtf8(version::dataDirFromProgram));
+    AboutWindow about(sound, instance, {folder, dataFolder});
     about.load();
     about.close();
 }

@@ -45,7 +45,8 @@ class AboutWindow final : public QWidget {
 };
 
 // The Help menu's About command: loads the window, and unloads it when the load step returns.
-// The sound is looked for beside the program first, then in the installed data folder.
+// The sound is looked for beside the program first, then in the data folder of an installed
+// program (share/dirtally beside its bin folder), wherever the installation was put.
 void showAbout(SoundPlayer& sound, InstanceGuard& instance, const Path& programFolder);
 
 }  // namespace dirtally

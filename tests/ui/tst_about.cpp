@@ -128,6 +128,22 @@ class TestAbout : public QObject {
         QCOMPARE(dirtally::aboutSoundFile(folders), data.filePath("thunder.wav"));
     }
 
+    // A package puts the program in /usr/bin and the sound in /usr/share/dirtally, whatever prefix
+    // the build was configured for; the program finds it from its own folder.
+    void installedProgramFindsTheSoundInItsDataFolder() {
+        QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath("bin"));
+        QVERIFY(QDir(prefix.path()).mkpath("share/dirtally"));
+        const QString installed = prefix.filePath("share/dirtally/thunder.wav");
+        touch(installed);
+        FakeSoundPlayer sound;
+        FakeInstanceGuard instance(false);
+
+        dirtally::showAbout(sound, instance, prefix.filePath("bin").toStdString());
+
+        QCOMPARE(sound.played, QStringList{installed});
+    }
+
     // The window is complete on the screen for exactly as long as the sound plays.
     void shownWhileTheSoundPlays() {
         QTemporaryDir program;
