@@ -3,6 +3,7 @@
 #include <QIODevice>
 #include <QLocale>
 
+#include "listing/CsvFormat.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
 #include "platform/system/SystemError.h"
@@ -63,14 +64,16 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
     QString why;
     if (const std::unique_ptr<QIODevice> device = host_.openReport(inputs.report, &why)) {
         ReportWriter writer(*device);
-        ReportFormat format(writer, QLocale());
-        Output out{writer, format};
+        ReportFormat text(writer, QLocale());
+        CsvFormat csv(writer);
+        ReportSink& sink = inputs.kind == ReportKind::Csv ? static_cast<ReportSink&>(csv) : text;
+        Output out{writer, sink};
         lastYield_ = std::chrono::steady_clock::now();
-        format.header(inputs.folder, inputs.oneLevel, inputs.today);
+        sink.header(inputs.folder, inputs.oneLevel, inputs.today);
         const ReportSink::Closing block = inputs.oneLevel
                                               ? listOneLevel(out, inputs.folder, entries)
                                               : listTree(out, inputs.folder, entries);
-        format.closing(block, closingValue(block, inputs.folder));
+        sink.closing(block, closingValue(block, inputs.folder));
         writer.flush();
         why = writer.error();
     }

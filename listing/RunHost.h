@@ -20,12 +20,16 @@ enum class RunState {
     Stopping,   // asked to stop: the folder in hand is finished, then the closing block written
 };
 
+// The report's two formats: the text Dirtally has always written, or CSV for spreadsheets.
+enum class ReportKind { Text, Csv };
+
 // What a run works on, fixed when it starts.
 struct RunInputs {
     Path folder;           // the folder to list, as the host names it
     bool oneLevel = true;  // one line per sub-folder; otherwise one per folder of the whole tree
     Path report;           // where the report goes; empty: nowhere
     QDate today;
+    ReportKind kind = ReportKind::Text;
 };
 
 // How far a run has come: the folders sized of those to size, and the bytes they hold.

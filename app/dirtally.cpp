@@ -18,7 +18,7 @@
 #include "ui/MainWindow.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    const auto application = dirtally::startApplication(argc, argv);
     dirtally::applyVersionRecord();
 
     dirtally::LinuxDirectoryReader directories;

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/system/Path.h"
+
+namespace dirtally {
+
+// What the report command was asked for on its command line.
+struct CommandLine {
+    enum class Action { Report, Help, Version, UsageError };
+    Action action = Action::Report;
+    bool all = false;  // every folder of the tree, not just the sub-folders
+    bool csv = false;
+    Path output;        // empty: the folder's own Dirtallied.txt; "-": standard output
+    Path folder;        // empty: the current directory
+    std::string error;  // what is wrong with a command line that is a usage error
+
+    // Reads the arguments after the program's name, GNU style: options anywhere, "--output=FILE"
+    // or "-o FILE" or "-oFILE", "--" ends the options. Arguments stay bytes, so a folder whose
+    // name is not valid UTF-8 is still found.
+    static CommandLine parse(const std::vector<std::string>& arguments);
+    static const char* usage();
+};
+
+}  // namespace dirtally

@@ -1,0 +1,94 @@
+#include "cli/ReportCommand.h"
+
+#include <unistd.h>
+
+#include <QFile>
+#include <QLocale>
+
+#include "listing/ReportRun.h"
+#include "platform/system/ReportFile.h"
+
+namespace dirtally {
+
+namespace {
+// Ten times a second is as often as an eye follows, and costs the run nothing.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+const char* const kReportName = "/Dirtallied.txt";
+}  // namespace
+
+ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirectory,
+                             const QDate& today, std::FILE* errors, bool showProgress)
+    : errors_(errors), showProgress_(showProgress) {
+    inputs_.folder = folderPath(line.folder, currentDirectory);
+    inputs_.oneLevel = !line.all;
+    // The window's rule: the report goes into the folder it is about.
+    inputs_.report = line.output.empty() ? inputs_.folder + kReportName : line.output;
+    inputs_.today = today;
+    inputs_.kind = line.csv ? ReportKind::Csv : ReportKind::Text;
+}
+
+Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) {
+    const Path whole = !given.empty() && given.front() == '/' ? given
+                       : given.empty()                        ? currentDirectory
+                                                              : currentDirectory + '/' + given;
+    Path folder;
+    std::size_t start = 0;
+    while (start < whole.size()) {
+        const std::size_t end = std::min(whole.find('/', start), whole.size());
+        const std::string_view part(whole.data() + start, end - start);
+        if (!part.empty() && part != ".") {
+            folder.append(1, '/').append(part);
+        }
+        start = end + 1;
+    }
+    return folder.empty() ? Path("/") : folder;
+}
+
+int ReportCommand::run(DirectoryReader& directories, FolderInfo& folders) {
+    ReportRun run(*this, directories, folders);
+    run.makeList();
+    return failed_ ? 1 : 0;
+}
+
+void ReportCommand::yield(const RunProgress& progress) {
+    const auto now = std::chrono::steady_clock::now();
+    if (!showProgress_ || now - lastProgress_ < kProgressInterval) {
+        return;
+    }
+    lastProgress_ = now;
+    progressShown_ = true;
+    // Rewritten in place: back to the line's start, the text, the rest of the line cleared.
+    std::fprintf(errors_, "\r%zu of %zu folders sized, %s bytes\033[K", progress.foldersDone,
+                 progress.foldersToSize,
+                 qPrintable(QLocale().toString(static_cast<qulonglong>(progress.bytes))));
+    std::fflush(errors_);
+}
+
+std::unique_ptr<QIODevice> ReportCommand::openReport(const Path& file, QString* error) {
+    if (file != "-") {
+        return ReportFile::openReport(file, error);
+    }
+    auto output = std::make_unique<QFile>();
+    if (!output->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                      QFileDevice::DontCloseHandle)) {
+        *error = output->errorString();
+        return nullptr;
+    }
+    return output;
+}
+
+void ReportCommand::showError(const QString& text) {
+    failed_ = true;
+    QString line = text;
+    line.replace(QStringLiteral(":\n"), QStringLiteral(": ")).replace(QLatin1Char('\n'), ' ');
+    std::fprintf(errors_, "dirtally-report: %s\n", line.toUtf8().constData());
+}
+
+void ReportCommand::stateChanged(RunState state) {
+    if (state == RunState::Idle && progressShown_) {
+        std::fputs("\r\033[K", errors_);
+        progressShown_ = false;
+    }
+}
+
+}  // namespace dirtally

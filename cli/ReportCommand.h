@@ -1,0 +1,46 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+
+#include "cli/CommandLine.h"
+#include "listing/RunHost.h"
+#include "platform/system/DirectoryReader.h"
+#include "platform/system/FolderInfo.h"
+
+namespace dirtally {
+
+// The report command: one report run, as the window's "&Make list" makes it, for the folder and
+// the report its command line names. Problems go to standard error, a line each.
+class ReportCommand final : public RunHost {
+  public:
+    // errors: where problems, and on a terminal the progress line, are written.
+    ReportCommand(const CommandLine& line, const Path& currentDirectory, const QDate& today,
+                  std::FILE* errors, bool showProgress);
+
+    // The exit status: 0 when the report was written in full, 1 when it was not.
+    int run(DirectoryReader& directories, FolderInfo& folders);
+
+    // The folder as the report names it: absolute, without "." or repeated and trailing
+    // separators (".." stays: it may lead out through a link).
+    static Path folderPath(const Path& given, const Path& currentDirectory);
+
+    // RunHost
+    RunInputs prepareRun() override { return inputs_; }
+    bool oneLevel() const override { return inputs_.oneLevel; }
+    void setFolder(const Path& folder) override { inputs_.folder = folder; }
+    void yield(const RunProgress& progress) override;
+    std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) override;
+    void showError(const QString& text) override;
+    void stateChanged(RunState state) override;
+
+  private:
+    RunInputs inputs_;
+    std::FILE* errors_;
+    bool showProgress_;
+    bool progressShown_ = false;
+    bool failed_ = false;
+    std::chrono::steady_clock::time_point lastProgress_;
+};
+
+}  // namespace dirtally

@@ -1,0 +1,33 @@
+#include "listing/CsvFormat.h"
+
+#include "listing/ReportWriter.h"
+
+namespace dirtally {
+
+QString CsvFormat::field(const QString& text) {
+    static const QString kSpecial = QStringLiteral(",\"\r\n");
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
+        return text;
+    }
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void CsvFormat::header(const Path&, bool, const QDate&) {
+    out_.write(QStringLiteral("folder,bytes"));
+    out_.endLine();
+}
+
+void CsvFormat::folder(const QString& name, const FolderSize& size) {
+    out_.write(field(name) + QLatin1Char(','));
+    if (size.readable) {
+        out_.write(QString::number(size.bytes));
+    }
+    out_.endLine();
+}
+
+// The total and the used space are the text report's; a spreadsheet sums the rows itself.
+void CsvFormat::closing(Closing, std::uint64_t) {}
+
+}  // namespace dirtally

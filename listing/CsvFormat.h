@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include "listing/ReportSink.h"
+
+namespace dirtally {
+
+class ReportWriter;
+
+// The report as CSV (RFC 4180) for spreadsheets and scripts: UTF-8, CR LF line ends, the header
+// row "folder,bytes", then one row per listed folder with its name as the text report shows it
+// (not capitalised) and its size as a plain integer, empty when it cannot be read. No total row.
+class CsvFormat final : public ReportSink {
+  public:
+    explicit CsvFormat(ReportWriter& out) : out_(out) {}
+
+    void header(const Path& folder, bool oneLevel, const QDate& today) override;
+    void folder(const QString& name, const FolderSize& size) override;
+    void closing(Closing block, std::uint64_t value) override;
+
+    // A field as CSV needs it: quoted, with its quotes doubled, when it holds a comma, a quote or
+    // a line break.
+    static QString field(const QString& text);
+
+  private:
+    ReportWriter& out_;
+};
+
+}  // namespace dirtally
