@@ -2,6 +2,7 @@
 
     medians.py peers LABEL FOLDER    ratios of the fastest peer to the engine's runs
     medians.py engine LABEL FOLDER   ratios of each command to the engine alone
+    medians.py command LABEL FOLDER  dirtally-report against the fastest peer and the engine
 """
 import glob
 import json
@@ -21,8 +22,11 @@ for name, median in medians.items():
         print(f"  {name:16s} {median:8.3f} s   {median / medians['engine']:.2f}x the engine")
     else:
         print(f"  {name:12s} {median:8.3f} s   (runs: {runs})")
-if mode == "peers":
-    peers = {name: t for name, t in medians.items() if not name.startswith("engine")}
+ours = {"peers": ("engine", "engine-each"), "command": ("dirtally-report",)}.get(mode, ())
+if ours:
+    peers = {name: t for name, t in medians.items() if name not in ours and name != "engine"}
     best = min(peers, key=peers.get)
-    for name in ("engine", "engine-each"):
+    for name in ours:
         print(f"  {name} is {peers[best] / medians[name]:.2f}x faster than the fastest peer ({best})")
+if mode == "command":
+    print(f"  dirtally-report takes {medians['dirtally-report'] / medians['engine']:.2f}x the engine")

@@ -31,9 +31,10 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDIRTALLY_TESTS=OFF > /dev/null
-cmake --build "$build" --target sizebench gentree reportbench -j2 > /dev/null
+cmake --build "$build" --target sizebench gentree reportbench dirtally-report -j2 > /dev/null
 sizebench="$build/bench/sizebench"
 reportbench="$build/bench/reportbench"
+command="$build/dirtally-report"
 
 # Mounts the image with direct I/O on the loop device, so that a cold read goes to the disk
 # rather than to a second cache of the image file.
@@ -107,6 +108,27 @@ reports() {
     rm -rf "$dir"
 }
 
+# Times dirtally-report, the whole command as a user runs it, against the peers that size each
+# sub-folder of a folder (du -sb DIR/*/, as the report does) and against the engine alone: goals
+# 2x faster than the fastest peer, within 1.05x the engine.
+command_vs_peers() {
+    local label=$1 folder=$2 rounds=$3 dir
+    dir=$(mktemp -d)
+    local subs=("$folder"/*/)
+    for round in $(seq "$rounds"); do
+        local extra=()
+        [ "$round" = 1 ] && extra+=(--warmup 1)
+        hyperfine -N -i --style none --runs 1 "${extra[@]}" --export-json "$dir/$round.json" \
+            -n engine "$sizebench --each $folder" \
+            -n dirtally-report "$command -o $dir/report.txt $folder" \
+            -n "du -sb DIR/*/" "du -sb ${subs[*]}" \
+            -n "gdu -n" "gdu -n $folder" \
+            -n "ncdu -0" "ncdu -0 -o /dev/null $folder" > /dev/null 2>&1
+    done
+    python3 "$here/medians.py" command "$label" "$dir"
+    rm -rf "$dir"
+}
+
 peak() {
     /usr/bin/time -f "%M" "$@" 2>&1 > /dev/null | tail -1
 }
@@ -121,6 +143,8 @@ echo "peak memory on the tree (KiB): engine $(peak "$sizebench" "$target")," \
 compare "warm, generated tree (median of $warm_runs)" "$target" "$warm_runs" "--warmup 1"
 compare "warm, /usr (median of $warm_runs)" /usr "$warm_runs" "--warmup 1"
 reports "reports, warm, generated tree (median of $warm_runs)" "$target" "$warm_runs"
+command_vs_peers "dirtally-report, warm, generated tree (median of $warm_runs)" "$target" \
+    "$warm_runs"
 echo "peak memory of the all-sub-folders report on the tree (KiB):" \
     "$(peak "$reportbench" --all "$target" /dev/null)"
 if [ "$can_drop" = yes ]; then
