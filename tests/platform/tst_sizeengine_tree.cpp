@@ -154,13 +154,10 @@ void removeChain(const std::string& parent, const char* name) {
     close(fd);
 }
 
-int runAsNobody(const std::function<int()>& body) {
+int runInChild(const std::function<int()>& body) {
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
-        if (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0) {
-            _exit(99);
-        }
         _exit(body());
     }
     int status = 0;
@@ -168,6 +165,16 @@ int runAsNobody(const std::function<int()>& body) {
         return -1;
     }
     return WEXITSTATUS(status);
+}
+
+int runAsNobody(const std::function<int()>& body) {
+    return runInChild([&] {
+        const bool root = geteuid() == 0;
+        if (root && (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0)) {
+            return 99;
+        }
+        return body();
+    });
 }
 
 std::size_t openFileCount() {

@@ -45,7 +45,9 @@ std::vector<FolderNode> referenceTree(const std::string& path);
 void makeChain(const std::string& parent, const char* name, int depth, std::uint64_t leafBytes);
 void removeChain(const std::string& parent, const char* name);
 
-// Runs `body` in a forked child as uid/gid 65534 and returns its exit status (-1 if it died).
+// Runs `body` in a forked child and returns its exit status (-1 if it died).
+int runInChild(const std::function<int()>& body);
+// The same as uid/gid 65534 where the tests run as root; an ordinary user stays who it is.
 int runAsNobody(const std::function<int()>& body);
 
 std::size_t openFileCount();
