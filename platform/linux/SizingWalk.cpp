@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <system_error>
 #include <utility>
 
@@ -15,13 +16,12 @@ namespace dirtally::sizing {
 Walk::Walk(SizingRequest request, const WalkOptions& options)
     : request_(std::move(request)),
       options_(options),
+      budget_(options.openFolderBudget),
       rootFailed_(std::make_unique<std::atomic<bool>[]>(request_.children.size())),
       results_(request_.children.size()) {
     const std::size_t count = request_.children.size();
-    if (!openParent()) {
-        for (std::size_t i = 0; i < count; ++i) {
-            finishRoot(i, {true, FolderSize::unreadable(), {}});
-        }
+    if (const int error = openParent(); error != 0) {
+        endAll(isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable());
         return;
     }
     rootsLeft_ = count;
@@ -52,17 +52,23 @@ Walk::~Walk() {
     }
 }
 
-bool Walk::openParent() {
+int Walk::openParent() {
     if (request_.parent.empty()) {
-        return false;
+        return ENOENT;
     }
     parentFd_ = openLongPath(request_.parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat info {};
     if (parentFd_ < 0 || fstat(parentFd_, &info) != 0) {
-        return false;
+        return errno;
     }
     parentDev_ = info.st_dev;
-    return true;
+    return 0;
+}
+
+void Walk::endAll(FolderSize size) {
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        finishRoot(i, {true, size, {}});
+    }
 }
 
 bool Walk::wait(std::size_t root, std::chrono::milliseconds timeout) {

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -175,6 +176,30 @@ int runAsNobody(const std::function<int()>& body) {
         }
         return body();
     });
+}
+
+// Descriptors are handed out lowest number first, so the limit goes just past the `spare`
+// lowest free numbers.
+bool leaveOpenFiles(std::size_t spare) {
+    std::vector<int> taken;
+    int next = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    while (next >= 0 && taken.size() < spare) {
+        taken.push_back(next);
+        next = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    }
+    for (const int fd : taken) {
+        close(fd);
+    }
+    if (next < 0) {
+        return false;
+    }
+    close(next);
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return false;
+    }
+    limit.rlim_cur = static_cast<rlim_t>(next);
+    return setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
 std::size_t openFileCount() {

@@ -49,6 +49,8 @@ void removeChain(const std::string& parent, const char* name);
 int runInChild(const std::function<int()>& body);
 // The same as uid/gid 65534 where the tests run as root; an ordinary user stays who it is.
 int runAsNobody(const std::function<int()>& body);
+// Lowers the limit of open files so that exactly `spare` more can be opened; false if it cannot.
+bool leaveOpenFiles(std::size_t spare);
 
 std::size_t openFileCount();
 std::size_t threadCount();
