@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -29,16 +30,14 @@ Walk::Walk(SizingRequest request, const WalkOptions& options)
         const std::string& name = request_.children[i];
         stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
     }
-    const unsigned workers = count == 0 ? 0 : std::max(1u, options_.workers);
-    try {
-        for (unsigned i = 0; i < workers; ++i) {
-            workers_.emplace_back([this] { work(); });
+    if (const int error = count == 0 ? 0 : startWorkers(); error != 0) {
+        // Not one thread: sizing on the caller's thread instead would block it for as long.
+        for (Node* root : stack_) {
+            delete root;
         }
-    } catch (const std::system_error&) {
-        // Out of threads: the ones started do the work; with none, this thread does it now.
-        if (workers_.empty()) {
-            work();
-        }
+        stack_.clear();
+        rootsLeft_ = 0;
+        endAll(FolderSize::outOfResources(error));
     }
 }
 
@@ -63,6 +62,23 @@ int Walk::openParent() {
     }
     parentDev_ = info.st_dev;
     return 0;
+}
+
+// Starts as many workers as are wanted or can be had; the errno that stopped them when not one
+// could start, else 0.
+int Walk::startWorkers() {
+    const unsigned wanted = std::max(1u, options_.workers);
+    int error = 0;
+    try {
+        while (workers_.size() < wanted) {
+            workers_.emplace_back([this] { work(); });
+        }
+    } catch (const std::system_error& e) {
+        error = e.code().value();
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+    }
+    return workers_.empty() ? error : 0;
 }
 
 void Walk::endAll(FolderSize size) {

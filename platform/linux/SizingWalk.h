@@ -57,6 +57,7 @@ class Walk final : public SizingJob {
 
     // Job set-up, the worker loop and the shared stack (SizingWalk.cpp).
     int openParent();
+    int startWorkers();
     void endAll(FolderSize size);
     void work();
     Node* pop();

@@ -157,6 +157,7 @@ class SizeEngineTest : public QObject {
     void unreadableFoldersHaveNoSize();
     void limitOfOpenFiles_data();
     void limitOfOpenFiles();
+    void noThreadToSizeWith();
     void cancelLeavesNothingBehind();
     void pseudoFileSystemsAreNotEntered();
     void bindMountCycleIsCut();
@@ -371,6 +372,37 @@ void SizeEngineTest::limitOfOpenFiles() {
         return count;
     });
     QCOMPARE(wrong, 0);
+}
+
+// With no thread to be had, a sizing neither works on the caller's thread nor waits: each root
+// ends at once, out of resources. The limit of processes binds no root, so the child drops root.
+void SizeEngineTest::noThreadToSizeWith() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    chmod(parent.c_str(), 0755);
+    kTrees.at("bushy tree")(parent);
+    const int status = runAsNobody([&] {
+        struct rlimit limit {};
+        getrlimit(RLIMIT_NPROC, &limit);
+        limit.rlim_cur = 0;
+        try {
+            setrlimit(RLIMIT_NPROC, &limit);
+            std::thread([] {}).join();
+            return 98;
+        } catch (const std::system_error&) {
+        }
+        LinuxFolderInfo engine;
+        auto job = engine.start({parent, {"a0", "a1"}, true});
+        const FolderSize none = FolderSize::outOfResources(EAGAIN);
+        return job->wait(0, kPatience) && job->wait(1, kPatience) && job->result(0) == none &&
+                       job->result(1) == none
+                   ? 0
+                   : 1;
+    });
+    if (status == 98) {
+        QSKIP("the limit of processes does not bind here");
+    }
+    QCOMPARE(status, 0);
 }
 
 void SizeEngineTest::cancelLeavesNothingBehind() {
