@@ -155,10 +155,14 @@ void removeChain(const std::string& parent, const char* name) {
     close(fd);
 }
 
-int runInChild(const std::function<int()>& body) {
+int runAsNobody(const std::function<int()>& body) {
     std::fflush(nullptr);
     const pid_t child = fork();
     if (child == 0) {
+        const bool root = geteuid() == 0;
+        if (root && (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0)) {
+            _exit(99);
+        }
         _exit(body());
     }
     int status = 0;
@@ -168,38 +172,19 @@ int runInChild(const std::function<int()>& body) {
     return WEXITSTATUS(status);
 }
 
-int runAsNobody(const std::function<int()>& body) {
-    return runInChild([&] {
-        const bool root = geteuid() == 0;
-        if (root && (setresgid(65534, 65534, 65534) != 0 || setresuid(65534, 65534, 65534) != 0)) {
-            return 99;
-        }
-        return body();
-    });
-}
-
-// Descriptors are handed out lowest number first, so the limit goes just past the `spare`
-// lowest free numbers.
+// Descriptors come lowest number first: the limit goes just past the `spare` lowest free ones.
 bool leaveOpenFiles(std::size_t spare) {
     std::vector<int> taken;
-    int next = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    while (next >= 0 && taken.size() < spare) {
-        taken.push_back(next);
-        next = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    while (taken.size() <= spare) {
+        taken.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
     }
     for (const int fd : taken) {
         close(fd);
     }
-    if (next < 0) {
-        return false;
-    }
-    close(next);
     struct rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
-        return false;
-    }
-    limit.rlim_cur = static_cast<rlim_t>(next);
-    return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(taken.back());
+    return taken.back() >= 0 && setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
 std::size_t openFileCount() {

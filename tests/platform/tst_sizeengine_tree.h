@@ -45,9 +45,8 @@ std::vector<FolderNode> referenceTree(const std::string& path);
 void makeChain(const std::string& parent, const char* name, int depth, std::uint64_t leafBytes);
 void removeChain(const std::string& parent, const char* name);
 
-// Runs `body` in a forked child and returns its exit status (-1 if it died).
-int runInChild(const std::function<int()>& body);
-// The same as uid/gid 65534 where the tests run as root; an ordinary user stays who it is.
+// Runs `body` in a forked child and returns its exit status (-1 if it died): as uid/gid 65534
+// where the tests run as root, as the user it is otherwise.
 int runAsNobody(const std::function<int()>& body);
 // Lowers the limit of open files so that exactly `spare` more can be opened; false if it cannot.
 bool leaveOpenFiles(std::size_t spare);
