@@ -75,16 +75,18 @@ int main(int argc, char** argv) {
     auto job = engine.start(std::move(request));
     unsigned long long total = 0;
     std::size_t unreadable = 0;
+    std::size_t outOfResources = 0;
     for (std::size_t i = 0; i < roots; ++i) {
         job->wait(i, std::chrono::hours(24));
         const dirtally::FolderSize size = job->result(i);
         total += size.bytes;
-        unreadable += size.readable ? 0 : 1;
+        outOfResources += size.resourceError != 0 ? 1 : 0;
+        unreadable += !size.readable && size.resourceError == 0 ? 1 : 0;
     }
     job.reset();
     struct rusage usage {};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("bytes %llu folders %zu unreadable %zu peak_rss_kb %ld\n", total, roots, unreadable,
-                usage.ru_maxrss);
-    return unreadable == 0 ? 0 : 1;
+    std::printf("bytes %llu folders %zu unreadable %zu out_of_resources %zu peak_rss_kb %ld\n",
+                total, roots, unreadable, outOfResources, usage.ru_maxrss);
+    return unreadable == 0 && outOfResources == 0 ? 0 : 1;
 }

@@ -10,13 +10,20 @@
 namespace dirtally {
 
 // The size of a folder: the sum of the apparent sizes of every non-directory entry beneath it.
-// A folder any part of whose tree cannot be read has no size ("cannot be read").
+// A folder any part of whose tree cannot be read has no size ("cannot be read"). Nor has one
+// whose sizing ran out of a resource of the process or the system (open files, memory,
+// threads) and could not go on: then `resourceError` keeps the errno that said so (EMFILE,
+// ENFILE, ENOMEM or EAGAIN); it is 0 in every other size. Such a size is unknown, not missing,
+// so a report must not pass it off as a folder that cannot be read. Where one part of a tree
+// cannot be read and another ran out, the folder cannot be read: that holds either way.
 struct FolderSize {
     bool readable = false;
     std::uint64_t bytes = 0;
+    int resourceError = 0;
 
-    static FolderSize of(std::uint64_t b) { return {true, b}; }
-    static FolderSize unreadable() { return {false, 0}; }
+    static FolderSize of(std::uint64_t b) { return {true, b, 0}; }
+    static FolderSize unreadable() { return {false, 0, 0}; }
+    static FolderSize outOfResources(int error) { return {false, 0, error}; }
     bool operator==(const FolderSize&) const = default;
 };
 
@@ -32,7 +39,7 @@ struct FolderNode {
     static constexpr std::size_t kNoParent = static_cast<std::size_t>(-1);
     std::string name;                // the folder's own name, as bytes
     std::size_t parent = kNoParent;  // index of the parent node; kNoParent below the root itself
-    FolderSize size;
+    FolderSize size;                 // as a root's, out of resources included
 };
 
 // A sizing under way on worker threads. Destroying it cancels what is left and waits for the

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -200,6 +201,21 @@ int runUnprivileged(const std::function<int()>& body) {
         return -1;
     }
     return WEXITSTATUS(status);
+}
+
+// Descriptors come lowest number first: the limit goes just past the `spare` lowest free ones.
+bool leaveOpenFiles(std::size_t spare) {
+    std::vector<int> taken;
+    while (taken.size() <= spare) {
+        taken.push_back(open("/dev/null", O_RDONLY | O_CLOEXEC));
+    }
+    for (const int fd : taken) {
+        close(fd);
+    }
+    struct rlimit limit {};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = static_cast<rlim_t>(taken.back());
+    return taken.back() >= 0 && setrlimit(RLIMIT_NOFILE, &limit) == 0;
 }
 
 std::size_t openFileCount() {

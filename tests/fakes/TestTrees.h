@@ -51,6 +51,8 @@ void removeChain(const std::string& parent, const char* name);
 // Runs `body` in a forked child that permissions bind: root's child becomes uid/gid 65534 first,
 // an ordinary user's is bound already. Returns its exit status (-1 if it died).
 int runUnprivileged(const std::function<int()>& body);
+// Lowers the limit of open files so that exactly `spare` more can be opened; false if it cannot.
+bool leaveOpenFiles(std::size_t spare);
 
 std::size_t openFileCount();
 std::size_t threadCount();

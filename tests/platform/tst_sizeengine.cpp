@@ -1,4 +1,5 @@
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -19,6 +20,9 @@ using namespace dirtally::testtree;
 
 namespace dirtally {
 QByteArray sizeText(const FolderSize& size) {
+    if (size.resourceError != 0) {
+        return "out of resources: " + QByteArray(std::strerror(size.resourceError));
+    }
     return size.readable ? QByteArray::number(size.bytes) : QByteArray("unreadable");
 }
 char* toString(const FolderSize& size) {
@@ -151,6 +155,9 @@ class SizeEngineTest : public QObject {
     void treeTenThousandLevelsDeep();
     void vanishingEntriesAreNotCounted();
     void unreadableFoldersHaveNoSize();
+    void limitOfOpenFiles_data();
+    void limitOfOpenFiles();
+    void noThreadToSizeWith();
     void cancelLeavesNothingBehind();
     void pseudoFileSystemsAreNotEntered();
     void bindMountCycleIsCut();
@@ -313,6 +320,81 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
         }
         return faults;
     });
+    QCOMPARE(status, 0);
+}
+
+void SizeEngineTest::limitOfOpenFiles_data() {
+    QTest::addColumn<int>("spare");
+    QTest::addColumn<int>("budget");
+    QTest::addColumn<int>("shortOf");
+    QTest::newRow("budget fitted to the limit") << 3 << 0 << 0;
+    QTest::newRow("budget far past the limit") << 3 << 1000 << 0;
+    QTest::newRow("room for the parent only") << 1 << 0 << EMFILE;
+}
+
+// A child that may open only three more files sizes folders far wider than that: every size and
+// tree is exact, with the budget fitted to the limit and with one far past it (the workers then
+// run out, give back what they hold and try again). With room for the sizing's parent alone,
+// every root says that it ran out of open files, never that it cannot be read.
+void SizeEngineTest::limitOfOpenFiles() {
+    QFETCH(int, spare);
+    QFETCH(int, budget);
+    QFETCH(int, shortOf);
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    chmod(parent.c_str(), 0755);
+    kTrees.at("bushy tree")(parent);
+    std::vector<std::string> roots;
+    std::vector<QByteArray> expected;
+    for (int i = 0; i < 6; ++i) {
+        roots.push_back("a" + std::to_string(i));
+        const std::string path = parent + "/" + roots.back();
+        expected.push_back(shortOf != 0
+                               ? sizeText(FolderSize::outOfResources(shortOf))
+                               : sizeText(referenceSize(path)) + describe(referenceTree(path)));
+    }
+    const int wrong = runUnprivileged([&] {
+        // The sanitizer build checks each class on first use through a pipe, which needs handles.
+        LinuxFolderInfo().start({parent, roots, true})->wait(roots.size() - 1, kPatience);
+        if (!leaveOpenFiles(static_cast<std::size_t>(spare))) {
+            return 255;
+        }
+        LinuxFolderInfo engine(LinuxFolderInfo::kDefaultWorkers, static_cast<std::size_t>(budget));
+        auto job = engine.start({parent, roots, true});
+        int count = 0;
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            count += !job->wait(i, kPatience) ||
+                     sizeText(job->result(i)) + describe(job->tree(i)) != expected[i];
+        }
+        return count;
+    });
+    QCOMPARE(wrong, 0);
+}
+
+// With no thread to be had, a sizing neither works on the caller's thread nor waits: each root
+// ends at once, out of resources. The limit of processes binds no root, so the child drops root.
+void SizeEngineTest::noThreadToSizeWith() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    chmod(parent.c_str(), 0755);
+    kTrees.at("bushy tree")(parent);
+    const int status = runUnprivileged([&] {
+        const struct rlimit noProcesses {};
+        setrlimit(RLIMIT_NPROC, &noProcesses);
+        try {
+            std::thread([] {}).join();
+            return 98;
+        } catch (const std::system_error&) {
+        }
+        LinuxFolderInfo engine;
+        auto job = engine.start({parent, {"a0", "a1"}, true});
+        const FolderSize none = FolderSize::outOfResources(EAGAIN);
+        const bool ended = job->wait(0, kPatience) && job->wait(1, kPatience);
+        return ended && job->result(0) == none && job->result(1) == none ? 0 : 1;
+    });
+    if (status == 98) {
+        QSKIP("the limit of processes does not bind here");
+    }
     QCOMPARE(status, 0);
 }
 

@@ -21,9 +21,10 @@ bool DirentReader::fill() {
     const ssize_t n = getdents64(fd_, buffer_.data(), buffer_.size());
     if (n < 0) {
         // A directory removed while it is read simply has no more entries.
-        error_ = errno == ENOENT ? 0 : errno;
+        error_ = errno != ENOENT ? errno : 0;
         return false;
     }
+    error_ = 0;
     length_ = static_cast<std::size_t>(n);
     return n > 0;
 }

@@ -21,13 +21,13 @@ class DirentReader {
     // The buffer must be aligned for the kernel's records (operator new's alignment is enough).
     DirentReader(int fd, std::span<char> buffer) : fd_(fd), buffer_(buffer) {}
 
-    // Reads the next batch; false at the end of the directory or on an error (see failed()).
+    // Reads the next batch; false at the end of the directory or on an error (see failed()). A
+    // fill after an error tries the same batch again.
     bool fill();
     // The next entry of the batch, without "." and ".."; false when the batch is used up.
     bool next(RawEntry& entry);
     bool failed() const { return error_ != 0; }
-    // The errno value of the failed read.
-    int error() const { return error_; }
+    int error() const { return error_; }  // errno of the last fill, 0 when it did not fail
 
   private:
     int fd_;

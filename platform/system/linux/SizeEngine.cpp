@@ -1,11 +1,13 @@
 #include "platform/system/linux/SizeEngine.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "platform/system/LongPath.h"
@@ -15,24 +17,55 @@ namespace dirtally {
 
 namespace {
 
-// A quarter of the soft limit leaves the rest of the program (and other sizings) room.
-std::size_t budgetFromLimit() {
+// Folders a sizing holds open at most, when the limit is unknown or unlimited.
+constexpr std::size_t kMaxBudget = 4096;
+// Handles at most kept free for the rest of the program (the report, Qt's own files).
+constexpr std::size_t kReserve = 64;
+
+// Handles open now with numbers below `limit`: only those take room beneath it. Without /proc,
+// a quarter of the limit is taken to be in use.
+std::size_t openBelow(std::size_t limit) {
+    DIR* dir = opendir("/proc/self/fd");
+    if (!dir) {
+        return limit / 4;
+    }
+    std::size_t count = 0;
+    while (const dirent* entry = readdir(dir)) {
+        char* end = nullptr;
+        const unsigned long fd = std::strtoul(entry->d_name, &end, 10);
+        count += end != entry->d_name && *end == '\0' && fd < limit ? 1 : 0;
+    }
+    closedir(dir);
+    return count > 0 ? count - 1 : 0;  // the listing's own handle is closed again
+}
+
+// What a sizing may hold open: the limit of open files less the handles open now, a reserve for
+// the rest of the program, the sizing's parent folder and a second handle for each worker (while
+// it reopens a folder by name). Where that is too little for every worker, fewer start.
+sizing::WalkOptions fitToLimit(unsigned workers) {
     struct rlimit limit {};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
-        return 256;
+        return {workers, kMaxBudget};
     }
-    return std::clamp<std::size_t>(limit.rlim_cur / 4, 16, 4096);
+    const std::size_t soft = limit.rlim_cur;
+    const std::size_t free = soft - std::min(openBelow(soft), soft);
+    const std::size_t usable = free - std::min(free / 4, kReserve);
+    const auto fitting =
+        static_cast<unsigned>(std::clamp<std::size_t>(usable / 4, 1, std::max(1u, workers)));
+    const std::size_t needed = 2 * std::size_t{fitting} + 1;
+    return {fitting, std::min(usable > needed ? usable - needed : 0, kMaxBudget)};
 }
 
 }  // namespace
 
 LinuxFolderInfo::LinuxFolderInfo(unsigned workers, std::size_t openFolderBudget)
-    : workers_(workers),
-      openFolderBudget_(openFolderBudget != 0 ? openFolderBudget : budgetFromLimit()) {}
+    : workers_(workers), openFolderBudget_(openFolderBudget) {}
 
 std::unique_ptr<SizingJob> LinuxFolderInfo::start(SizingRequest request) {
-    return std::make_unique<sizing::Walk>(std::move(request),
-                                          sizing::WalkOptions{workers_, openFolderBudget_});
+    const sizing::WalkOptions options = openFolderBudget_ != 0
+                                            ? sizing::WalkOptions{workers_, openFolderBudget_}
+                                            : fitToLimit(workers_);
+    return std::make_unique<sizing::Walk>(std::move(request), options);
 }
 
 std::optional<DriveSpace> LinuxFolderInfo::driveSpace(const Path& path) {

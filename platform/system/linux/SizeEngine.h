@@ -13,7 +13,8 @@ class LinuxFolderInfo final : public FolderInfo {
     static constexpr unsigned kDefaultWorkers = 16;
 
     // openFolderBudget: folders a sizing holds open at once before it reopens them by name;
-    // 0 takes a share of the process's limit of open files.
+    // 0 fits each sizing, as it starts, to the process's limit of open files and the handles
+    // open then, starting fewer workers where the limit leaves too little for all of them.
     explicit LinuxFolderInfo(unsigned workers = kDefaultWorkers, std::size_t openFolderBudget = 0);
 
     std::unique_ptr<SizingJob> start(SizingRequest request) override;

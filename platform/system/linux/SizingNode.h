@@ -32,14 +32,21 @@ struct Node {
 
     // The open folder, shared by its own reading and by the children not yet opened from it;
     // closed when the last of them lets go (or early, when too many folders are open at once).
+    // The reading's share weighs kReader, so that the count alone tells whether the handle is
+    // still being read, at no cost to the reading.
+    static constexpr std::uint32_t kReader = 1u << 31;
     std::shared_mutex fdLock;
     int fd = -1;
     std::atomic<std::uint32_t> fdUsers{0};
 
+    // What keeps the folder from having a size: 0 for nothing, the errno of a resource that ran
+    // out beneath it, or kUnreadable, which outranks any errno.
+    static constexpr int kUnreadable = 1 << 30;
+
     // The node's own reading plus its children not yet counted.
     std::atomic<std::uint32_t> pending{1};
     std::atomic<std::uint64_t> bytes{0};
-    std::atomic<bool> unreadable{false};
+    std::atomic<int> fault{0};
 
     // Kept sub-folders in the file system's order; owned by this node until the tree is built.
     std::vector<Node*> keptChildren;

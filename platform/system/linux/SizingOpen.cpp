@@ -46,14 +46,19 @@ int openChild(int parent, const char* name, bool& sameMount) {
 
 bool Walk::enter(Node& node, Scratch& scratch) {
     bool sameMount = false;
-    const int fd = openFolder(node, scratch, sameMount);
-    const int error = errno;
+    int fd = openFolder(node, scratch, sameMount);
+    int error = errno;
+    // The parent stays valid while this folder is pending, whether or not its handle stays open.
     if (node.parent) {
         letGo(*node.parent);
     }
+    if (fd < 0 && isShortage(error)) {
+        fd = openAgain(node, scratch, sameMount);
+        error = errno;
+    }
     if (fd < 0) {
         if (!node.parent || !vanished(error)) {
-            fail(node);
+            fail(node, error);
         }
         return false;
     }
@@ -64,16 +69,20 @@ bool Walk::enter(Node& node, Scratch& scratch) {
         return false;
     }
     node.fd = fd;
-    node.fdUsers.store(1, std::memory_order_relaxed);
+    node.fdUsers.store(Node::kReader, std::memory_order_relaxed);
     openFolders_.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 
 // Reads the identity of a folder that may start a mount; false when it is not to be entered.
 bool Walk::identify(Node& node, int fd) {
+    constexpr int kFlags = AT_EMPTY_PATH | AT_STATX_DONT_SYNC;
     struct statx info {};
-    if (statx(fd, "", AT_EMPTY_PATH | AT_STATX_DONT_SYNC, STATX_INO, &info) != 0) {
-        fail(node);
+    const int error = statx(fd, "", kFlags, STATX_INO, &info) == 0
+                          ? 0
+                          : statAgain(fd, "", kFlags, STATX_INO, info);
+    if (error != 0) {
+        fail(node, error);
         return false;
     }
     node.dev = makedev(info.stx_dev_major, info.stx_dev_minor);
@@ -141,29 +150,30 @@ int Walk::reopenFromTop(Node& node, Scratch& scratch) {
     return fd;
 }
 
-void Walk::letGo(Node& node) {
-    if (node.fdUsers.fetch_sub(1, std::memory_order_acq_rel) != 1) {
-        return;
-    }
-    std::unique_lock lock(node.fdLock);
-    if (node.fd >= 0) {
-        close(node.fd);
-        node.fd = -1;
-        openFolders_.fetch_sub(1, std::memory_order_relaxed);
+// `share` is 1 for a sub-folder that no longer needs its parent's handle, kReader for the
+// folder's own reading.
+void Walk::letGo(Node& node, std::uint32_t share) {
+    if (node.fdUsers.fetch_sub(share, std::memory_order_acq_rel) == share) {
+        closeHandle(node);
     }
 }
 
 // Sub-folders still to be opened would keep this folder open; past the budget they reopen their
 // way down instead, so that a deep and bushy tree cannot exhaust the process's open files.
 void Walk::closeEarly(Node& node) {
-    if (node.fdUsers.load(std::memory_order_relaxed) <= 1 ||
-        openFolders_.load(std::memory_order_relaxed) <= options_.openFolderBudget) {
-        return;
+    if (node.fdUsers.load(std::memory_order_relaxed) > Node::kReader &&
+        openFolders_.load(std::memory_order_relaxed) > budget_.load(std::memory_order_relaxed)) {
+        closeHandle(node);
     }
+}
+
+void Walk::closeHandle(Node& node) {
     std::unique_lock lock(node.fdLock);
-    close(node.fd);
-    node.fd = -1;
-    openFolders_.fetch_sub(1, std::memory_order_relaxed);
+    if (node.fd >= 0) {
+        close(node.fd);
+        node.fd = -1;
+        openFolders_.fetch_sub(1, std::memory_order_relaxed);
+    }
 }
 
 }  // namespace dirtally::sizing

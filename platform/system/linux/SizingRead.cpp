@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "platform/system/linux/SizingWalk.h"
 
 namespace dirtally::sizing {
@@ -9,16 +11,19 @@ namespace dirtally::sizing {
 namespace {
 
 constexpr int kEntryFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
+constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE;
 
 }  // namespace
 
 void Walk::process(Node& node, Scratch& scratch) {
-    // Once a root is known to be unreadable, nothing more beneath it changes its result.
+    // Once a root is known to have no size, nothing more beneath it changes its result.
+    const bool cancelled = cancelled_.load(std::memory_order_relaxed);
     const bool abandoned =
-        cancelled_.load(std::memory_order_relaxed) ||
-        (!request_.keepTree && rootFailed_[node.root].load(std::memory_order_relaxed));
+        cancelled || (!request_.keepTree && rootFailed_[node.root].load(std::memory_order_relaxed));
     if (abandoned) {
-        fail(node);
+        if (cancelled) {
+            fail(node);
+        }
         if (node.parent) {
             letGo(*node.parent);
         }
@@ -31,45 +36,46 @@ void Walk::process(Node& node, Scratch& scratch) {
 void Walk::read(Node& node, Scratch& scratch) {
     DirentReader reader(node.fd, {scratch.buffer.get(), Scratch::kBufferSize});
     std::uint64_t bytes = 0;
-    bool readable = true;
     bool stop = false;
-    while (!stop && reader.fill()) {
+    while (!stop && fill(reader, node)) {
         RawEntry entry;
         while (reader.next(entry)) {
             // Checked at every entry: one attribute read can be slow on a cold disk.
             if (cancelled_.load(std::memory_order_relaxed)) {
-                readable = false;
+                fail(node);
                 stop = true;
                 break;
             }
-            if (!sizeEntry(node, entry, bytes, scratch)) {
-                readable = false;
-                // A kept tree still wants the sizes of the sub-folders beside the fault.
-                stop = !request_.keepTree;
-                if (stop) {
-                    break;
-                }
+            // A kept tree still wants the sizes of the sub-folders beside the fault.
+            if (!sizeEntry(node, entry, bytes, scratch) && !request_.keepTree) {
+                stop = true;
+                break;
             }
         }
         push(scratch.batch);
         scratch.batch.clear();
     }
     node.bytes.fetch_add(bytes, std::memory_order_relaxed);
-    if (!readable || reader.failed()) {
-        fail(node);
-    }
     closeEarly(node);
-    letGo(node);
+    letGo(node, Node::kReader);
 }
 
+// Counts one entry; false, with the folder marked, where its attributes cannot be read.
 bool Walk::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
     if (entry.type == DT_DIR) {
         adopt(node, entry, scratch);
         return true;
     }
     struct statx info;
-    if (statx(node.fd, entry.name, kEntryFlags, STATX_TYPE | STATX_SIZE, &info) != 0) {
-        return errno == ENOENT;
+    const int error = statx(node.fd, entry.name, kEntryFlags, kEntryMask, &info) == 0
+                          ? 0
+                          : statAgain(node.fd, entry.name, kEntryFlags, kEntryMask, info);
+    if (error != 0) {
+        // An entry gone since the folder was read is simply not counted.
+        if (error != ENOENT) {
+            fail(node, error);
+        }
+        return error == ENOENT;
     }
     if (S_ISDIR(info.stx_mode)) {
         // A folder only counts as one when it was a folder as the directory was read.

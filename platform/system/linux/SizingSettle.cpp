@@ -1,3 +1,4 @@
+#include <atomic>
 #include <utility>
 
 #include "platform/system/linux/SizingWalk.h"
@@ -7,9 +8,19 @@ namespace dirtally::sizing {
 namespace {
 
 FolderSize sizeOf(const Node& node) {
-    return node.unreadable.load(std::memory_order_relaxed)
-               ? FolderSize::unreadable()
-               : FolderSize::of(node.bytes.load(std::memory_order_relaxed));
+    const int fault = node.fault.load(std::memory_order_relaxed);
+    if (fault == 0) {
+        return FolderSize::of(node.bytes.load(std::memory_order_relaxed));
+    }
+    return fault == Node::kUnreadable ? FolderSize::unreadable()
+                                      : FolderSize::outOfResources(fault);
+}
+
+// Records `value` unless a graver fault is there: a part that cannot be read decides.
+void raise(std::atomic<int>& fault, int value) {
+    int seen = fault.load(std::memory_order_relaxed);
+    while (seen < value && !fault.compare_exchange_weak(seen, value, std::memory_order_relaxed)) {
+    }
 }
 
 // The kept folders beneath `root` in pre-order, freeing each node once it is written.
@@ -34,8 +45,11 @@ std::vector<FolderNode> takeTree(Node& root) {
 
 }  // namespace
 
-void Walk::fail(Node& node) {
-    node.unreadable.store(true, std::memory_order_relaxed);
+// A shortage leaves the folder out of resources; any other error, or none, or a shortage that
+// only a cancel cut short, leaves it unreadable.
+void Walk::fail(Node& node, int error) {
+    const bool shortage = isShortage(error) && !cancelled_.load(std::memory_order_relaxed);
+    raise(node.fault, shortage ? error : Node::kUnreadable);
     rootFailed_[node.root].store(true, std::memory_order_relaxed);
 }
 
@@ -51,8 +65,8 @@ void Walk::settle(Node* node) {
     while (Node* parent = node->parent) {
         parent->bytes.fetch_add(node->bytes.load(std::memory_order_relaxed),
                                 std::memory_order_relaxed);
-        if (node->unreadable.load(std::memory_order_relaxed)) {
-            parent->unreadable.store(true, std::memory_order_relaxed);
+        if (const int fault = node->fault.load(std::memory_order_relaxed); fault != 0) {
+            raise(parent->fault, fault);
         }
         if (!node->kept) {
             delete node;

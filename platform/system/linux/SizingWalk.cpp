@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -15,13 +17,12 @@ namespace dirtally::sizing {
 Walk::Walk(SizingRequest request, const WalkOptions& options)
     : request_(std::move(request)),
       options_(options),
+      budget_(options.openFolderBudget),
       rootFailed_(std::make_unique<std::atomic<bool>[]>(request_.children.size())),
       results_(request_.children.size()) {
     const std::size_t count = request_.children.size();
-    if (!openParent()) {
-        for (std::size_t i = 0; i < count; ++i) {
-            finishRoot(i, {true, FolderSize::unreadable(), {}});
-        }
+    if (const int error = openParent(); error != 0) {
+        endAll(isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable());
         return;
     }
     rootsLeft_ = count;
@@ -29,16 +30,14 @@ Walk::Walk(SizingRequest request, const WalkOptions& options)
         const std::string& name = request_.children[i];
         stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
     }
-    const unsigned workers = count == 0 ? 0 : std::max(1u, options_.workers);
-    try {
-        for (unsigned i = 0; i < workers; ++i) {
-            workers_.emplace_back([this] { work(); });
+    if (const int error = count == 0 ? 0 : startWorkers(); error != 0) {
+        // Not one thread: sizing on the caller's thread instead would block it for as long.
+        for (Node* root : stack_) {
+            delete root;
         }
-    } catch (const std::system_error&) {
-        // Out of threads: the ones started do the work; with none, this thread does it now.
-        if (workers_.empty()) {
-            work();
-        }
+        stack_.clear();
+        rootsLeft_ = 0;
+        endAll(FolderSize::outOfResources(error));
     }
 }
 
@@ -52,17 +51,40 @@ Walk::~Walk() {
     }
 }
 
-bool Walk::openParent() {
+int Walk::openParent() {
     if (request_.parent.empty()) {
-        return false;
+        return ENOENT;
     }
     parentFd_ = openLongPath(request_.parent, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat info {};
     if (parentFd_ < 0 || fstat(parentFd_, &info) != 0) {
-        return false;
+        return errno;
     }
     parentDev_ = info.st_dev;
-    return true;
+    return 0;
+}
+
+// Starts as many workers as are wanted or can be had; the errno that stopped them when not one
+// could start, else 0.
+int Walk::startWorkers() {
+    const unsigned wanted = std::max(1u, options_.workers);
+    int error = 0;
+    try {
+        while (workers_.size() < wanted) {
+            workers_.emplace_back([this] { work(); });
+        }
+    } catch (const std::system_error& e) {
+        error = e.code().value();
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+    }
+    return workers_.empty() ? error : 0;
+}
+
+void Walk::endAll(FolderSize size) {
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        finishRoot(i, {true, size, {}});
+    }
 }
 
 bool Walk::wait(std::size_t root, std::chrono::milliseconds timeout) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -20,6 +21,10 @@ struct WalkOptions {
     unsigned workers = 16;
     std::size_t openFolderBudget = 256;  // folders held open at once before falling back
 };
+
+// Whether an error tells of the process or the system running short (of handles, memory or
+// threads) rather than of the folder: then the same call may succeed once something is let go.
+bool isShortage(int error);
 
 // One sizing job: a pool of workers that share a last-in-first-out stack of folders to read.
 // Every folder carries its root, so several roots are sized in one parallel pass; a folder's
@@ -51,7 +56,9 @@ class Walk final : public SizingJob {
     };
 
     // Job set-up, the worker loop and the shared stack (SizingWalk.cpp).
-    bool openParent();
+    int openParent();
+    int startWorkers();
+    void endAll(FolderSize size);
     void work();
     Node* pop();
     void push(std::span<Node* const> nodes);
@@ -68,11 +75,19 @@ class Walk final : public SizingJob {
     bool skipped(const Node& node, int fd, bool mountRoot) const;
     int openFolder(Node& node, Scratch& scratch, bool& sameMount);
     int reopenFromTop(Node& node, Scratch& scratch);
-    void letGo(Node& node);
+    void letGo(Node& node, std::uint32_t share = 1);
     void closeEarly(Node& node);
+    void closeHandle(Node& node);
+
+    // Running short of handles, memory or threads (SizingShortage.cpp).
+    int openAgain(Node& node, Scratch& scratch, bool& sameMount);
+    void relieve();
+    bool pause(unsigned attempt) const;
+    bool fill(DirentReader& reader, Node& node);
+    int statAgain(int fd, const char* name, int flags, unsigned mask, struct statx& info) const;
 
     // Totals flowing up (SizingSettle.cpp).
-    void fail(Node& node);
+    void fail(Node& node, int error = 0);
     void done(Node& node);
     void settle(Node* node);
     void finishRoot(Node* root);
@@ -84,6 +99,7 @@ class Walk final : public SizingJob {
     dev_t parentDev_ = 0;
     std::atomic<bool> cancelled_{false};
     std::atomic<std::size_t> openFolders_{0};
+    std::atomic<std::size_t> budget_;  // the options' budget, lowered where handles ran out
     std::unique_ptr<std::atomic<bool>[]> rootFailed_;
 
     std::mutex stackLock_;
@@ -91,6 +107,11 @@ class Walk final : public SizingJob {
     std::vector<Node*> stack_;
     std::size_t rootsLeft_ = 0;  // under stackLock_
     std::size_t idle_ = 0;       // workers waiting for work; under stackLock_
+
+    // One worker at a time waits out a shortage of handles, so that the others, holding none,
+    // cannot make it look hopeless.
+    std::mutex shortageLock_;
+    unsigned triesAlone_ = 0;  // failed tries with nothing of this sizing open; under the lock
 
     mutable std::mutex resultLock_;
     std::condition_variable resultReady_;
