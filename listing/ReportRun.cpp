@@ -70,12 +70,22 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
         Output out{writer, sink};
         lastYield_ = std::chrono::steady_clock::now();
         sink.header(inputs.folder, inputs.oneLevel, inputs.today);
+        shortage_ = 0;
         const ReportSink::Closing block = inputs.oneLevel
                                               ? listOneLevel(out, inputs.folder, entries)
                                               : listTree(out, inputs.folder, entries);
-        sink.closing(block, closingValue(block, inputs.folder));
+        // A size the system ran out of resources to find is not a blank one: the report stays
+        // without its closing block, plainly unfinished, and the user is told why.
+        if (shortage_ == 0) {
+            sink.closing(block, closingValue(block, inputs.folder));
+        }
         writer.flush();
         why = writer.error();
+        if (why.isEmpty() && shortage_ != 0) {
+            return QStringLiteral("The report %1 could not be finished: the system ran out of a "
+                                  "resource while %2 was sized:\n%3")
+                .arg(pathToText(inputs.report), shortOf_, systemErrorText(shortage_));
+        }
     }
     if (why.isEmpty()) {
         return why;

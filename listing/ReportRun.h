@@ -50,6 +50,8 @@ class ReportRun {
     ReportSink::Closing listTree(Output& out, const Path& folder,
                                  const std::vector<DirEntry>& entries);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
+    // False when the size is unknown for want of a resource: the listing then stops.
+    bool known(const QString& name, const FolderSize& size);
     void add(const FolderSize& size);
     // Waits for one sized root while the host goes on; false when the run is to stop.
     bool awaitRoot(SizingJob& job, std::size_t root, Output& out);
@@ -62,6 +64,9 @@ class ReportRun {
     FolderInfo& folders_;
     RunState state_ = RunState::Idle;
     std::uint64_t sizeTotal_ = 0;
+    // The folder whose sizing ran out of a resource, and the errno that said so (0: none did).
+    QString shortOf_;
+    int shortage_ = 0;
     RunProgress progress_;
     std::chrono::steady_clock::time_point lastYield_;
 };

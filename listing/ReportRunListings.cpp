@@ -35,6 +35,14 @@ bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, Output& out) {
     return state_ != RunState::Stopping;
 }
 
+bool ReportRun::known(const QString& name, const FolderSize& size) {
+    if (size.resourceError != 0) {
+        shortOf_ = name;
+        shortage_ = size.resourceError;
+    }
+    return shortage_ == 0;
+}
+
 void ReportRun::add(const FolderSize& size) {
     if (size.readable) {
         sizeTotal_ += size.bytes;
@@ -64,8 +72,12 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
         if (state_ == RunState::Stopping || !awaitRoot(*job, i, out)) {
             break;
         }
+        const QString name = report::safeName(names[i]);
         const FolderSize size = job->result(i);
-        out.sink.folder(report::safeName(names[i]), size);
+        if (!known(name, size)) {
+            break;
+        }
+        out.sink.folder(name, size);
         add(size);
     }
     // The mode is read again: unticked while the folders were listed, it closes with the used
@@ -92,6 +104,9 @@ ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
         const QString top = report::safeName(names[i]);
         // The first-level folders make up the total; the lines beneath them are already in it.
         const FolderSize size = job->result(i);
+        if (!known(top, size)) {
+            break;
+        }
         out.sink.folder(top, size);
         add(size);
         const std::vector<FolderNode>& tree = job->tree(i);
@@ -104,6 +119,9 @@ ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
             const FolderNode& node = tree[n];
             const QString& parent = node.parent == FolderNode::kNoParent ? top : paths[node.parent];
             paths[n] = parent + QLatin1Char('/') + report::safeName(node.name);
+            if (!known(paths[n], node.size)) {
+                return ReportSink::Closing::TreeTotal;
+            }
             out.sink.folder(paths[n], node.size);
         }
     }

@@ -1,6 +1,7 @@
 // The report run against scripted folders and sizes: whole reports, aborts, re-entry and
 // failures.
 #include <QFile>
+#include <cerrno>
 #include <QTest>
 
 #include "FakeRunHost.h"
@@ -229,6 +230,22 @@ class TestReportRun : public QObject {
         QCOMPARE(gone.errors,
                  QStringList("The folder /gone could not be listed:\nNo such file or directory"));
         QCOMPARE(gone.states.back(), RunState::Idle);
+
+        // A size the system ran out of resources to find is never a blank one: the report stops
+        // short of its closing block and the user is told, in both modes.
+        for (const bool oneLevel : {true, false}) {
+            FakeRunHost starved("/data");
+            starved.setOneLevel(oneLevel);
+            FakeFolderInfo shortOfFiles(
+                {{".cache", FolderSize::of(0)}, {"MUSIC", FolderSize::outOfResources(EMFILE)}});
+            ReportRun starvedRun(starved, dirs, shortOfFiles);
+            starvedRun.makeList();
+            QCOMPARE(starved.errors.size(), 1);
+            QVERIFY(starved.errors.at(0).contains("ran out of a resource while MUSIC was sized"));
+            QVERIFY(starved.errors.at(0).endsWith("Too many open files"));
+            QVERIFY(!starved.report.contains("MUSIC") && !starved.report.contains("Music"));
+            QVERIFY(!starved.report.contains("---------------"));
+        }
     }
 
     void aFullDiskIsReported() {
