@@ -295,6 +295,65 @@ def sigterm_during_run(context):
     os.remove(path)
 
 
+# Label4, the clock, and Command4, "&Make list" and "&Abort", in the client area below the menu
+# bar.
+CLOCK = (207, 16, 46, 21)
+MAKE_LIST = (24 + 48, 98 + 11)
+# Each directory read of the slowed program waits this long; a run over a chain of folders
+# reads them one after the other, two reads a folder.
+SLOW_READ_MS = 60
+
+
+def _slowed(context):
+    check(context.slowfs and os.path.exists(context.slowfs),
+          f"no slowfs library at {context.slowfs} (build the slowfs target)")
+    return {"LD_PRELOAD": context.slowfs, "DIRTALLY_E2E_GETDENTS_DELAY_MS": str(SLOW_READ_MS)}
+
+
+def clock_during_runs(context):
+    """The clock keeps going during a run, whether Esc, a click on "&Make list" or Alt+M
+    started it. A run started from within the clock's own tick stops the clock, and an input
+    lands there only now and then: each way is tried three times."""
+    chain = {}
+    for level in reversed(range(30)):
+        chain = {f"Level {level}": dict(chain, f=level)}
+    folder = trees.build(context.new_folder("Clock"), chain)
+    path = os.path.join(folder, REPORT)
+    app = start_in(context, folder, env=_slowed(context))
+    x, y, width, height, _ = app.client_origin()
+    menu = height - CLIENT[1]
+    button = (x + MAKE_LIST[0], y + menu + MAKE_LIST[1])
+
+    def clock():
+        return context.session.grab(app.window, CLOCK[0], menu + CLOCK[1], *CLOCK[2:])
+
+    starts = {"Esc": lambda: app.key("Escape"), "a click on Make list": lambda: app.click(*button),
+              "Alt+M": lambda: app.key("alt+m")}
+    for how in list(starts) * 3:
+        if os.path.exists(path):
+            os.remove(path)
+        app.focus()
+        starts[how]()
+        wait_until(lambda: os.path.exists(path), 10, f"the run started with {how} to begin")
+        # Past the first, blocking read of the folder: a repaint still due from before the run
+        # has been made by then.
+        time.sleep(0.3)
+        first = clock()
+        began = time.monotonic()
+        changed = False
+        while not changed and time.monotonic() - began < 1.2:
+            time.sleep(0.05)
+            changed = clock() != first
+        check(complete_report(path, True) is None,
+              f"the run started with {how} ended; the slowed reads did not slow it")
+        if not changed:
+            context.session.screenshot("clock-stopped", app.window)
+            raise CaseFailure(f"the clock stood still for 1.2 s during a run started with {how}")
+        app.click(*button)
+        wait_until(lambda: complete_report(path, True), 10, f"the aborted run's report")
+        app.wait_title(IDLE_TITLE)
+
+
 def _about_shown(context, app, timeout):
     about = wait_until(lambda: app.about_windows(), timeout, "the About window")
     return about[0]
@@ -414,6 +473,7 @@ CASES = [
     ("queued_esc_presses", queued_esc_presses),
     ("untick_during_run", untick_during_run),
     ("sigterm_during_run", sigterm_during_run),
+    ("clock_during_runs", clock_during_runs),
     ("about_with_sound", about_with_sound),
     ("about_without_sound", about_without_sound),
     ("second_instance_raises_first", second_instance_raises_first),

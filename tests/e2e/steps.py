@@ -10,8 +10,9 @@ REPORT = "Dirtallied.txt"
 IDLE_TITLE = "Dirtally"
 
 
-def start_in(context, folder, user=None, sound="none", name="dirtally"):
-    app = context.session.start(context.program, folder, user=user, sound=sound, name=name)
+def start_in(context, folder, user=None, sound="none", name="dirtally", env=None):
+    app = context.session.start(context.program, folder, user=user, sound=sound, name=name,
+                                env=env)
     app.wait_main_window(os.path.realpath(folder))
     return app
 
