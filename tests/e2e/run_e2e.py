@@ -110,6 +110,7 @@ def run_cases(context, selected):
     signal.signal(signal.SIGALRM, _case_timed_out)
     for name, case in selected:
         start = time.monotonic()
+        status = "ERROR: interrupted"
         try:
             signal.alarm(CASE_TIMEOUT)
             case(context)
@@ -124,14 +125,15 @@ def run_cases(context, selected):
             failures.append(name)
         finally:
             signal.alarm(0)
+            # The screen as the case left it, before its programs go.
+            if not status.startswith(("PASS", "SKIP")):
+                try:
+                    context.session.screenshot(f"FAILED-{name}")
+                except Exception:
+                    pass
             for app in context.session.apps:
                 app.kill()
             context.session.apps.clear()
-        if status.startswith(("FAIL", "ERROR")):
-            try:
-                context.session.screenshot(f"FAILED-{name}")
-            except Exception:
-                pass
         print(f"{status.split(':')[0]:5} {name} ({time.monotonic() - start:.1f} s)"
               + ("" if status == "PASS" else "\n      " + status), flush=True)
     return failures
