@@ -82,6 +82,35 @@ def report_to_full_device(context):
           "the link to /dev/full was replaced")
 
 
+NOTES = b"The user's own notes.\n"
+
+
+def report_through_planted_link(context):
+    """Dirtallied.txt planted as a link, to another file of the user's or to nothing: the report
+    is refused, never written through the link."""
+    def link_to_notes(folder):
+        notes = os.path.join(os.path.dirname(folder), "notes.txt")
+        with open(notes, "wb") as file:
+            file.write(NOTES)
+        _hand_over(notes)
+        os.symlink(notes, os.path.join(folder, REPORT))
+        _hand_over(os.path.join(folder, REPORT))
+    folder = _unwritable_report(context, "Link To Notes", link_to_notes, "error-link-to-file",
+                                start="alt+m")
+    check(os.path.islink(os.path.join(folder, REPORT)), "the link was replaced")
+    check(read(os.path.join(os.path.dirname(folder), "notes.txt")) == NOTES,
+          "the report was written through the link into the file it names")
+
+    def dangling(folder):
+        os.symlink("Planted.txt", os.path.join(folder, REPORT))
+        _hand_over(os.path.join(folder, REPORT))
+    folder = _unwritable_report(context, "Dangling Link", dangling, "error-dangling-link",
+                                start="alt+m")
+    check(os.path.islink(os.path.join(folder, REPORT)), "the dangling link was replaced")
+    check(not os.path.lexists(os.path.join(folder, "Planted.txt")),
+          "a file was created where the dangling link points")
+
+
 def report_path_is_folder_or_fifo(context):
     def folder_in_place(folder):
         os.mkdir(os.path.join(folder, REPORT))
@@ -333,6 +362,7 @@ CASES = [
     ("unreadable_subfolders", unreadable_subfolders),
     ("report_folder_read_only", report_folder_read_only),
     ("report_to_full_device", report_to_full_device),
+    ("report_through_planted_link", report_through_planted_link),
     ("report_path_is_folder_or_fifo", report_path_is_folder_or_fifo),
     ("full_small_file_system", full_small_file_system),
     ("read_only_mount", read_only_mount),
