@@ -126,6 +126,25 @@ def report_path_is_folder_or_fifo(context):
                        start="alt+m")
 
 
+def listed_folder_gone(context):
+    """The folder the program was started in is removed, made unreadable, or left writable but
+    not readable, from outside before the run: the user is told, and nothing is written."""
+    spoils = (("Gone", trees.remove_tree), ("Locked Out", lambda folder: os.chmod(folder, 0)),
+              ("Write Only", lambda folder: os.chmod(folder, 0o300)))
+    for name, spoil in spoils:
+        folder = _user_tree(context, name, {"Sub": {"f": 1}})
+        parent = os.path.dirname(folder)
+        app = start_in(context, folder, user=USER)
+        spoil(folder)
+        app.key("Escape")
+        expect_error_box(context, app, f"error-folder-{name.lower().replace(' ', '-')}")
+        app.wait_title(IDLE_TITLE)
+        left = os.listdir(parent) + (os.listdir(folder) if os.path.exists(folder) else [])
+        check(sorted(left) == (sorted([name, "Sub"]) if os.path.exists(folder) else []),
+              f"{name}: files were written: {left}")
+        app.kill()
+
+
 def _mount_tmpfs(folder, options):
     if os.geteuid() != 0:
         raise CaseSkipped("mounting a file system needs root")
@@ -364,6 +383,7 @@ CASES = [
     ("report_to_full_device", report_to_full_device),
     ("report_through_planted_link", report_through_planted_link),
     ("report_path_is_folder_or_fifo", report_path_is_folder_or_fifo),
+    ("listed_folder_gone", listed_folder_gone),
     ("full_small_file_system", full_small_file_system),
     ("read_only_mount", read_only_mount),
     ("tree_changing", tree_changing),
