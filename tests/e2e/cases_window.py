@@ -14,6 +14,7 @@ from steps import (IDLE_TITLE, REPORT, complete_report, expect_report, make_list
                    start_in, timed)
 
 CLIENT = (263, 167)
+SCREEN = (1024, 768)
 PICKER_TITLES = ("Browse for Folder", "Dirtally this folder")
 
 # A tree with what a user's folder holds: mixed case, a dot-folder, files beside the folders,
@@ -62,6 +63,12 @@ def start_title_size_screenshot(context):
     check(frame[2] > 0, "the window has no title bar")
     states = context.session.x("xprop", "-id", str(app.window), "_NET_WM_STATE")
     check("_NET_WM_STATE_SKIP_TASKBAR" in states, f"the window asks for a task-bar button: {states}")
+    # The title bar shows the small icon, a task switcher the large one: each drawn, not scaled.
+    icons = context.session.x("xprop", "-id", str(app.window), "_NET_WM_ICON")
+    sizes = sorted(set(re.findall(r"Icon \((\d+) x (\d+)\)", icons)), key=lambda s: int(s[0]))
+    check({("16", "16"), ("32", "32")} <= set(sizes),
+          f"the window's icons are {' and '.join('x'.join(s) for s in sizes) or 'none'}; "
+          "16x16 and 32x32 are wanted")
     context.session.screenshot("main-window", app.window)
     context.figures["menu bar height (px)"] = menu
     app.key("ctrl+x")
@@ -431,6 +438,12 @@ def refuses_root_folder(context):
             return [w for w, n in zip(app.windows(), names) if n == "Dirtally error"]
         box = wait_until(box_without_main_window, 15, "the message box \"Dirtally error\"")[0]
         context.session.screenshot("refused-from-root", box)
+        # With no main window to stand over, the box stands in the middle of the screen.
+        (x, y, width, height), (left, right, top, bottom) = context.session.geometry(box)
+        centre = (x - left + (left + width + right) / 2, y - top + (top + height + bottom) / 2)
+        check(abs(centre[0] - SCREEN[0] / 2) <= 4 and abs(centre[1] - SCREEN[1] / 2) <= 4,
+              f"the box's centre is at {centre[0]:g}, {centre[1]:g}; the screen's at "
+              f"{SCREEN[0] // 2}, {SCREEN[1] // 2}")
         context.session.x("xdotool", "windowactivate", "--sync", str(box), check_rc=False)
         app.key("Return")
         app.wait_exit(5)
