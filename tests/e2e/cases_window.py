@@ -327,7 +327,7 @@ def clock_during_runs(context):
     folder = trees.build(context.new_folder("Clock"), chain)
     path = os.path.join(folder, REPORT)
     app = start_in(context, folder, env=_slowed(context))
-    x, y, width, height, _ = app.client_origin()
+    x, y, _, height, _ = app.client_origin()
     menu = height - CLIENT[1]
     button = (x + MAKE_LIST[0], y + menu + MAKE_LIST[1])
 
@@ -351,13 +351,15 @@ def clock_during_runs(context):
         while not changed and time.monotonic() - began < 1.2:
             time.sleep(0.05)
             changed = clock() != first
+        # A run goes on until its report has the closing block (after the first run the title
+        # is "Dirtally" throughout).
         check(complete_report(path, True) is None,
               f"the run started with {how} ended; the slowed reads did not slow it")
         if not changed:
             context.session.screenshot("clock-stopped", app.window)
             raise CaseFailure(f"the clock stood still for 1.2 s during a run started with {how}")
         app.click(*button)
-        wait_until(lambda: complete_report(path, True), 10, f"the aborted run's report")
+        wait_until(lambda: complete_report(path, True), 10, "the aborted run's report")
         app.wait_title(IDLE_TITLE)
 
 
