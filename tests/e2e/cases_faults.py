@@ -8,10 +8,11 @@ import time
 
 import reference
 import trees
+from app import ERROR_TITLE
 from session import UNPRIVILEGED as USER
 from session import CaseFailure, CaseSkipped, check, wait_until
-from steps import (IDLE_TITLE, REPORT, expect_error_box, expect_report, make_list, read,
-                   start_in)
+from steps import (IDLE_TITLE, REPORT, SAVE_TITLE, answer_dialog, expect_error_box,
+                   expect_no_window, expect_report, make_list, read, start_in)
 
 MEMORY_LIMIT_KIB = 256 * 1024
 
@@ -52,48 +53,96 @@ def unreadable_subfolders(context):
     _both_modes(context, folder)
 
 
-def _unwritable_report(context, name, prepare, screenshot, answer="Return"):
-    """A run whose report cannot be written: a message box, the program alive and idle."""
+def _unwritable_report(context, name, prepare, screenshot, start="Escape", answer="Return"):
+    """A run whose report cannot be written: one message box, the program alive and idle. Esc
+    is the window's own "make list" key: neither the Esc that started the run nor one that
+    answers the box may start another."""
     folder = _user_tree(context, name, {"Sub": {"f": 1}})
     prepare(folder)
     app = start_in(context, folder, user=USER)
-    app.key("alt+m")
-    expect_error_box(context, app, screenshot, answer)
+    app.key(start)
+    closed = expect_error_box(context, app, screenshot, answer)
+    expect_no_window(app, (ERROR_TITLE,), closed)
     app.wait_title(IDLE_TITLE)
-    # Esc is the window's own "make list" key: answering the box with it must not start a run.
-    time.sleep(0.5)
-    check(not app.error_boxes(), "a second message box followed")
     return folder
 
 
 def report_folder_read_only(context):
     def read_only(folder):
         os.chmod(folder, 0o555)
-    folder = _unwritable_report(context, "Read Only", read_only, "error-read-only-folder",
-                                answer="Escape")
+    folder = _unwritable_report(context, "Read Only", read_only, "error-read-only-folder")
     check(read(os.path.join(folder, REPORT)) is None, "a report appeared in the folder")
 
 
 def report_to_full_device(context):
     def full(folder):
         os.symlink("/dev/full", os.path.join(folder, REPORT))
-    folder = _unwritable_report(context, "Dev Full", full, "error-dev-full")
+    folder = _unwritable_report(context, "Dev Full", full, "error-dev-full", answer="click")
     check(os.readlink(os.path.join(folder, REPORT)) == "/dev/full",
           "the link to /dev/full was replaced")
+
+
+NOTES = b"The user's own notes.\n"
+
+
+def report_through_planted_link(context):
+    """Dirtallied.txt planted as a link, to another file of the user's or to nothing: the report
+    is refused, never written through the link."""
+    def link_to_notes(folder):
+        notes = os.path.join(os.path.dirname(folder), "notes.txt")
+        with open(notes, "wb") as file:
+            file.write(NOTES)
+        _hand_over(notes)
+        os.symlink(notes, os.path.join(folder, REPORT))
+        _hand_over(os.path.join(folder, REPORT))
+    folder = _unwritable_report(context, "Link To Notes", link_to_notes, "error-link-to-file",
+                                start="alt+m")
+    check(os.path.islink(os.path.join(folder, REPORT)), "the link was replaced")
+    check(read(os.path.join(os.path.dirname(folder), "notes.txt")) == NOTES,
+          "the report was written through the link into the file it names")
+
+    def dangling(folder):
+        os.symlink("Planted.txt", os.path.join(folder, REPORT))
+        _hand_over(os.path.join(folder, REPORT))
+    folder = _unwritable_report(context, "Dangling Link", dangling, "error-dangling-link",
+                                start="alt+m")
+    check(os.path.islink(os.path.join(folder, REPORT)), "the dangling link was replaced")
+    check(not os.path.lexists(os.path.join(folder, "Planted.txt")),
+          "a file was created where the dangling link points")
 
 
 def report_path_is_folder_or_fifo(context):
     def folder_in_place(folder):
         os.mkdir(os.path.join(folder, REPORT))
     folder = _unwritable_report(context, "Folder In Place", folder_in_place,
-                                "error-report-is-folder")
+                                "error-report-is-folder", start="alt+m", answer="Escape")
     check(os.path.isdir(os.path.join(folder, REPORT)), "the folder in the report's place went")
 
     def fifo_in_place(folder):
         # The user's own FIFO with no reader: opening it for writing would wait forever.
         os.mkfifo(os.path.join(folder, REPORT))
         _hand_over(os.path.join(folder, REPORT))
-    _unwritable_report(context, "Fifo In Place", fifo_in_place, "error-report-is-fifo")
+    _unwritable_report(context, "Fifo In Place", fifo_in_place, "error-report-is-fifo",
+                       start="alt+m")
+
+
+def listed_folder_gone(context):
+    """The folder the program was started in is removed, made unreadable, or left writable but
+    not readable, from outside before the run: the user is told, and nothing is written."""
+    spoils = (("Gone", trees.remove_tree), ("Locked Out", lambda folder: os.chmod(folder, 0)),
+              ("Write Only", lambda folder: os.chmod(folder, 0o300)))
+    for name, spoil in spoils:
+        folder = _user_tree(context, name, {"Sub": {"f": 1}})
+        parent = os.path.dirname(folder)
+        app = start_in(context, folder, user=USER)
+        spoil(folder)
+        app.key("Escape")
+        expect_error_box(context, app, f"error-folder-{name.lower().replace(' ', '-')}")
+        app.wait_title(IDLE_TITLE)
+        left = os.listdir(parent) + (os.listdir(folder) if os.path.exists(folder) else [])
+        check(sorted(left) == (sorted([name, "Sub"]) if os.path.exists(folder) else []),
+              f"{name}: files were written: {left}")
+        app.kill()
 
 
 def _mount_tmpfs(folder, options):
@@ -135,22 +184,22 @@ def full_small_file_system(context):
 
 
 def read_only_mount(context):
-    """A read-only file system counts as full: the message, then the Save dialog."""
+    """A read-only file system counts as full: the message, then the Save dialog; a run that
+    Esc started asks once."""
     folder = context.new_folder("Read Only Mount")
     _mount_tmpfs(folder, "size=1m,mode=0755")
     try:
         trees.build(folder, {"Sub": {"f": 1}})
         subprocess.run(["mount", "-o", "remount,ro", folder], check=True)
         app = start_in(context, folder, user=USER)
-        app.key("alt+m")
+        app.key("Escape")
         expect_error_box(context, app, "error-read-only-drive")
         save = wait_until(lambda: [w for w in app.windows()
-                                   if context.session.window_name(w) == "Dirtally save"],
+                                   if context.session.window_name(w) == SAVE_TITLE],
                           10, "the Save dialog \"Dirtally save\"")[0]
         context.session.screenshot("save-dialog", save)
-        context.session.x("xdotool", "windowactivate", "--sync", str(save), check_rc=False)
-        app.key("Escape")
-        wait_until(lambda: not context.session.is_viewable(save), 5, "the Save dialog to close")
+        answer_dialog(app, save, "Escape")
+        expect_no_window(app, (ERROR_TITLE, SAVE_TITLE), time.monotonic())
         app.wait_title(IDLE_TITLE)
         check(read(os.path.join(folder, REPORT)) is None, "a report appeared")
     finally:
@@ -332,7 +381,9 @@ CASES = [
     ("unreadable_subfolders", unreadable_subfolders),
     ("report_folder_read_only", report_folder_read_only),
     ("report_to_full_device", report_to_full_device),
+    ("report_through_planted_link", report_through_planted_link),
     ("report_path_is_folder_or_fifo", report_path_is_folder_or_fifo),
+    ("listed_folder_gone", listed_folder_gone),
     ("full_small_file_system", full_small_file_system),
     ("read_only_mount", read_only_mount),
     ("tree_changing", tree_changing),

@@ -14,6 +14,7 @@ from steps import (IDLE_TITLE, REPORT, complete_report, expect_report, make_list
                    start_in, timed)
 
 CLIENT = (263, 167)
+SCREEN = (1024, 768)
 PICKER_TITLES = ("Browse for Folder", "Dirtally this folder")
 
 # A tree with what a user's folder holds: mixed case, a dot-folder, files beside the folders,
@@ -62,6 +63,12 @@ def start_title_size_screenshot(context):
     check(frame[2] > 0, "the window has no title bar")
     states = context.session.x("xprop", "-id", str(app.window), "_NET_WM_STATE")
     check("_NET_WM_STATE_SKIP_TASKBAR" in states, f"the window asks for a task-bar button: {states}")
+    # The title bar shows the small icon, a task switcher the large one: each drawn, not scaled.
+    icons = context.session.x("xprop", "-id", str(app.window), "_NET_WM_ICON")
+    sizes = sorted(set(re.findall(r"Icon \((\d+) x (\d+)\)", icons)), key=lambda s: int(s[0]))
+    check({("16", "16"), ("32", "32")} <= set(sizes),
+          f"the window's icons are {' and '.join('x'.join(s) for s in sizes) or 'none'}; "
+          "16x16 and 32x32 are wanted")
     context.session.screenshot("main-window", app.window)
     context.figures["menu bar height (px)"] = menu
     app.key("ctrl+x")
@@ -295,39 +302,95 @@ def sigterm_during_run(context):
     os.remove(path)
 
 
-def _about_shown(context, app, timeout):
-    about = wait_until(lambda: app.about_windows(), timeout, "the About window")
-    return about[0]
+# Label4, the clock, and Command4, "&Make list" and "&Abort", in the client area below the menu
+# bar.
+CLOCK = (207, 16, 46, 21)
+MAKE_LIST = (24 + 48, 98 + 11)
+# Each directory read of the slowed program waits this long; a run over a chain of folders
+# reads them one after the other, two reads a folder.
+SLOW_READ_MS = 60
 
 
-def about_with_sound(context):
+def _slowed(context):
+    check(context.slowfs and os.path.exists(context.slowfs),
+          f"no slowfs library at {context.slowfs} (build the slowfs target)")
+    return {"LD_PRELOAD": context.slowfs, "DIRTALLY_E2E_GETDENTS_DELAY_MS": str(SLOW_READ_MS)}
+
+
+def clock_during_runs(context):
+    """The clock keeps going during a run, whether Esc, a click on "&Make list" or Alt+M
+    started it. Whether the start of a run meets a tick of the clock is a matter of timing: each
+    way is tried three times."""
+    chain = {}
+    for level in reversed(range(30)):
+        chain = {f"Level {level}": dict(chain, f=level)}
+    folder = trees.build(context.new_folder("Clock"), chain)
+    path = os.path.join(folder, REPORT)
+    app = start_in(context, folder, env=_slowed(context))
+    x, y, _, height, _ = app.client_origin()
+    menu = height - CLIENT[1]
+    button = (x + MAKE_LIST[0], y + menu + MAKE_LIST[1])
+
+    def clock():
+        return context.session.grab(app.window, CLOCK[0], menu + CLOCK[1], *CLOCK[2:])
+
+    starts = {"Esc": lambda: app.key("Escape"), "a click on Make list": lambda: app.click(*button),
+              "Alt+M": lambda: app.key("alt+m")}
+    for how in list(starts) * 3:
+        if os.path.exists(path):
+            os.remove(path)
+        app.focus()
+        starts[how]()
+        wait_until(lambda: os.path.exists(path), 10, f"the run started with {how} to begin")
+        # Past the first, blocking read of the folder: a repaint still due from before the run
+        # has been made by then.
+        time.sleep(0.3)
+        first = clock()
+        began = time.monotonic()
+        changed = False
+        while not changed and time.monotonic() - began < 1.2:
+            time.sleep(0.05)
+            changed = clock() != first
+        # A run goes on until its report has the closing block (after the first run the title
+        # is "Dirtally" throughout).
+        check(complete_report(path, True) is None,
+              f"the run started with {how} ended; the slowed reads did not slow it")
+        if not changed:
+            context.session.screenshot("clock-stopped", app.window)
+            raise CaseFailure(f"the clock stood still for 1.2 s during a run started with {how}")
+        app.click(*button)
+        wait_until(lambda: complete_report(path, True), 10, "the aborted run's report")
+        app.wait_title(IDLE_TITLE)
+
+
+def _about_comes_and_goes(context, sound, name):
+    """Ctrl+A: the borderless About window, then the window gone by itself and the program
+    working on. The window stays about as long as thunder.wav lasts (2.6 s), whether a sound
+    server plays it or not."""
     folder = trees.build(context.new_folder("About"), {"Sub": {}})
-    app = start_in(context, folder, sound="pulse")
+    app = start_in(context, folder, sound=sound)
     app.key("ctrl+a")
-    window, frame = _about_shown(context, app, 5)
+    window, frame = wait_until(lambda: app.about_windows(), 5,
+                               "the About window (not shown, or gone too soon to be seen)")[0]
     start = time.monotonic()
     check(frame in ((), (0, 0, 0, 0)), f"the About window has a frame {frame}")
-    context.session.screenshot("about-window", window)
+    context.session.screenshot(f"about-window-{name}", window)
     wait_until(lambda: not context.session.is_viewable(window), 10,
                "the About window to close by itself")
     shown = time.monotonic() - start
-    context.figures["About window shown with sound (s)"] = round(shown, 2)
-    # thunder.wav lasts about 2.6 s: the window stays as long as the sound, not much longer.
+    context.figures[f"About window shown {name.replace('-', ' ')} (s)"] = round(shown, 2)
     check(1.5 <= shown <= 5.0, f"the About window was shown for {shown:.2f} s")
-    check(app.alive(), "the program ended with the About window")
-    make_list(app, folder, True)
-
-
-def about_without_sound(context):
-    folder = trees.build(context.new_folder("About Silent"), {"Sub": {}})
-    app = start_in(context, folder, sound="none")
-    app.key("ctrl+a")
-    time.sleep(0.1)
-    wait_until(lambda: not app.about_windows(), 2,
-               "the About window to close (no sound device: the sound returns at once)")
     check(app.alive(), "the program ended with the About window")
     app.focus()
     make_list(app, folder, True)
+
+
+def about_with_sound(context):
+    _about_comes_and_goes(context, "pulse", "with-sound")
+
+
+def about_without_sound(context):
+    _about_comes_and_goes(context, "none", "without-sound")
 
 
 def second_instance_raises_first(context):
@@ -377,6 +440,12 @@ def refuses_root_folder(context):
             return [w for w, n in zip(app.windows(), names) if n == "Dirtally error"]
         box = wait_until(box_without_main_window, 15, "the message box \"Dirtally error\"")[0]
         context.session.screenshot("refused-from-root", box)
+        # With no main window to stand over, the box stands in the middle of the screen.
+        (x, y, width, height), (left, right, top, bottom) = context.session.geometry(box)
+        centre = (x - left + (left + width + right) / 2, y - top + (top + height + bottom) / 2)
+        check(abs(centre[0] - SCREEN[0] / 2) <= 4 and abs(centre[1] - SCREEN[1] / 2) <= 4,
+              f"the box's centre is at {centre[0]:g}, {centre[1]:g}; the screen's at "
+              f"{SCREEN[0] // 2}, {SCREEN[1] // 2}")
         context.session.x("xdotool", "windowactivate", "--sync", str(box), check_rc=False)
         app.key("Return")
         app.wait_exit(5)
@@ -414,6 +483,7 @@ CASES = [
     ("queued_esc_presses", queued_esc_presses),
     ("untick_during_run", untick_during_run),
     ("sigterm_during_run", sigterm_during_run),
+    ("clock_during_runs", clock_during_runs),
     ("about_with_sound", about_with_sound),
     ("about_without_sound", about_without_sound),
     ("second_instance_raises_first", second_instance_raises_first),

@@ -2,7 +2,8 @@
 """Runs the built Dirtally in a real X session and drives it only from outside.
 
     run_e2e.py --program build/dirtally --artifacts build/e2e [--suite window|faults|all]
-               [--gentree build/bench/gentree] [--only NAME ...]
+               [--gentree build/bench/gentree] [--slowfs build/tests/libslowfs.so]
+               [--only NAME ...]
     run_e2e.py --program build/dirtally --screenshot docs/screenshot.png
 
 Each case builds its own tree, starts its own program and checks what a user would see: window
@@ -35,10 +36,11 @@ SUITES = {"window": cases_window.CASES, "faults": cases_faults.CASES}
 class Context:
     """What every case gets: the session, the program and a place for its trees."""
 
-    def __init__(self, session, program, gentree, big_files):
+    def __init__(self, session, program, gentree, big_files, slowfs=None):
         self.session = session
         self.program = program
         self.gentree = gentree
+        self.slowfs = slowfs
         self.big_files = big_files
         self.figures = {}
         self._big = None
@@ -108,6 +110,7 @@ def run_cases(context, selected):
     signal.signal(signal.SIGALRM, _case_timed_out)
     for name, case in selected:
         start = time.monotonic()
+        status = "ERROR: interrupted"
         try:
             signal.alarm(CASE_TIMEOUT)
             case(context)
@@ -122,14 +125,15 @@ def run_cases(context, selected):
             failures.append(name)
         finally:
             signal.alarm(0)
+            # The screen as the case left it, before its programs go.
+            if not status.startswith(("PASS", "SKIP")):
+                try:
+                    context.session.screenshot(f"FAILED-{name}")
+                except Exception:
+                    pass
             for app in context.session.apps:
                 app.kill()
             context.session.apps.clear()
-        if status.startswith(("FAIL", "ERROR")):
-            try:
-                context.session.screenshot(f"FAILED-{name}")
-            except Exception:
-                pass
         print(f"{status.split(':')[0]:5} {name} ({time.monotonic() - start:.1f} s)"
               + ("" if status == "PASS" else "\n      " + status), flush=True)
     return failures
@@ -141,16 +145,21 @@ def main():
     parser.add_argument("--artifacts", default="e2e-artifacts")
     parser.add_argument("--suite", choices=["window", "faults", "all"], default="all")
     parser.add_argument("--gentree")
+    # The library that slows the program's directory reads (tests/e2e/slowfs.c); by default the
+    # one CMake builds beside the program.
+    parser.add_argument("--slowfs")
     parser.add_argument("--big-files", type=int, default=1_000_000)
     parser.add_argument("--only", nargs="*")
     parser.add_argument("--screenshot")
     args = parser.parse_args()
     args.program = os.path.abspath(args.program)
     args.artifacts = os.path.abspath(args.artifacts)
+    args.slowfs = os.path.abspath(args.slowfs or os.path.join(
+        os.path.dirname(args.program), "tests", "libslowfs.so"))
     isolate()
 
     session = Session(args.artifacts, in_memory=os.environ.get(ISOLATED) == "namespaces")
-    context = Context(session, args.program, args.gentree, args.big_files)
+    context = Context(session, args.program, args.gentree, args.big_files, args.slowfs)
     started = time.monotonic()
     try:
         if args.screenshot:

@@ -225,6 +225,16 @@ class Session:
         os.remove(raw)
         return path
 
+    def grab(self, window, x, y, width, height):
+        """The RGB pixels of a rectangle of a window, (x, y) from the window's top left."""
+        result = subprocess.run(["import", "-window", str(window), "-crop",
+                                 f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8", "rgb:-"],
+                                env=self.desktop_env(), capture_output=True)
+        check(result.returncode == 0 and len(result.stdout) == width * height * 3,
+              f"cannot grab {width} x {height} pixels of window {window} ({len(result.stdout)} "
+              f"bytes): {result.stderr.decode(errors='replace').strip()}")
+        return result.stdout
+
     def opened(self):
         try:
             with open(self.opened_log) as log:
@@ -234,9 +244,10 @@ class Session:
 
     # --- the program --------------------------------------------------------------------
 
-    def start(self, program, cwd, user=None, sound="none", name="dirtally"):
+    def start(self, program, cwd, user=None, sound="none", name="dirtally", env=None):
+        """Starts the program; env: variables added to its environment."""
         from app import App
-        env = self.desktop_env(user)
+        env = dict(self.desktop_env(user), **(env or {}))
         if sound == "pulse":
             env["PULSE_SERVER"] = "unix:" + self.start_pulse()
         else:
