@@ -1,14 +1,69 @@
 #include "platform/desktop/linux/QtMessageBox.h"
 
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTimer>
 
 namespace dirtally {
+
+namespace {
+
+// Keeps a box that has no window behind it in the middle of its screen while it settles. Qt
+// places a box before the box has grown to fit its text, and the window manager frames it only
+// once it is on the screen, telling Qt the frame's size some time later: each moves the box's
+// middle, so for its first moments the box is put back whenever it is off.
+class CentreOnScreen final : public QObject {
+  public:
+    explicit CentreOnScreen(QWidget* box) : QObject(box), box_(box) {
+        box->installEventFilter(this);
+        ticks_.setInterval(kTickMs);
+        connect(&ticks_, &QTimer::timeout, this, [this] {
+            centre();
+            if (shown_.elapsed() > kSettleMs) {
+                ticks_.stop();
+            }
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Show && !shown_.isValid()) {
+            shown_.start();
+            ticks_.start();
+            centre();
+        }
+        return false;
+    }
+
+  private:
+    static constexpr int kTickMs = 20;
+    static constexpr qint64 kSettleMs = 500;
+
+    void centre() {
+        const QScreen* screen = box_->screen();
+        const QPoint offset = screen->availableGeometry().center() - box_->frameGeometry().center();
+        if (offset.manhattanLength() > 1) {
+            box_->move(box_->pos() + offset);
+        }
+    }
+
+    QWidget* box_;
+    QElapsedTimer shown_;
+    QTimer ticks_;
+};
+
+}  // namespace
 
 void QtMessageBox::critical(QWidget* parent, const QString& title, const QString& text) {
     QMessageBox box(QMessageBox::Critical, title, text, QMessageBox::Ok, parent);
     box.setObjectName(QStringLiteral("criticalMessageBox"));
     // Paths in the text are shown as they are, never read as markup.
     box.setTextFormat(Qt::PlainText);
+    if (parent == nullptr) {
+        new CentreOnScreen(&box);
+    }
     box.exec();
 }
 
