@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""dirtally-report from outside, as a script or cron uses it: reports held against the reference
+walk of the end-to-end tests, CSV read back with Python's CSV reader, every exit status and what
+reaches standard output and standard error, and signals during a run slowed by slowfs.
+
+    test_report_command.py --command build/dirtally-report [--slowfs build/tests/libslowfs.so]
+"""
+import argparse
+import csv
+import io
+import os
+import pty
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import reference  # noqa: E402
+import trees  # noqa: E402
+
+SHAPE = {"Music": {"a": 15_000_000, "Live": {"b": 3}}, "comma, and \"quote\"": {"c": 7},
+         b"bad\xff name\ttab": {"d": 1}, ".cache": {"e": 5, "Inner": {"f": 6}},
+         "Huge": {"g": 1_234_567_890_123}, "notes.txt": 9, "Link": ("link", "Music")}
+
+
+def run(command, *args, cwd=None, env=None):
+    return subprocess.run([command, *args], cwd=cwd, env=env, capture_output=True)
+
+
+def expect(condition, message):
+    if not condition:
+        raise AssertionError(message)
+
+
+def csv_rows(folders, one_level, prefix=b""):
+    """(name, bytes) of each folder a report lists, as the reference walk sees it."""
+    rows = []
+    for folder in folders:
+        if one_level or not folder.name.startswith(b"."):
+            size = "" if folder.size is None else str(folder.size)
+            rows.append((reference.decode_name(prefix + folder.name), size))
+            if not one_level:
+                rows += csv_rows(folder.children, False, prefix + folder.name + b"/")
+    return rows
+
+
+def reports_and_csv(command, root):
+    folder = trees.build(os.path.join(root, "Reports"), SHAPE)
+    folders = reference.scan(folder)
+    for one_level, mode in ((True, []), (False, ["--all"])):
+        done = run(command, *mode, folder)
+        expect(done.returncode == 0 and done.stdout == b"" and done.stderr == b"",
+               f"{mode}: status {done.returncode}, output {done.stdout + done.stderr!r}")
+        with open(os.path.join(folder, "Dirtallied.txt"), "rb") as report:
+            problem = reference.compare(report.read(),
+                                        reference.expected_report(folder, folder, one_level))
+        expect(problem is None, f"{mode} report: {problem}")
+        done = run(command, "--csv", "-o", "-", *mode, cwd=folder)
+        expect(done.returncode == 0 and b"\r\n" in done.stdout, f"{mode} CSV: {done!r}")
+        rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
+        expect(rows[0] == ["folder", "bytes"], f"CSV header {rows[0]}")
+        expected = [list(row) for row in csv_rows(folders, one_level)]
+        expect(rows[1:] == expected, f"{mode} CSV rows {rows[1:]} != {expected}")
+
+
+def exit_statuses(command, root):
+    folder = trees.build(os.path.join(root, "Statuses"), {"Sub": {"f": 1}})
+    for args, status in ((["--help"], 0), (["--version"], 0), (["--no-such"], 2),
+                         (["a", "b"], 2), ([""], 2), (["-o"], 2), (["/no/such/folder"], 1)):
+        done = run(command, *args, cwd=folder)
+        expect(done.returncode == status, f"{args}: status {done.returncode}, not {status}")
+        lines = done.stderr.decode().splitlines()
+        expect(len(lines) == (1 if status else 0), f"{args}: standard error {lines}")
+    # A link planted where the report goes is refused and left as it was.
+    os.symlink("target", os.path.join(folder, "Dirtallied.txt"))
+    done = run(command, folder)
+    expect(done.returncode == 1 and b"symbolic link" in done.stderr, f"planted link: {done!r}")
+    expect(not os.path.exists(os.path.join(folder, "target")), "written through the link")
+
+
+def slow_runs(command, root, slowfs):
+    """On a terminal, standard error shows progress and is cleared at the end. SIGINT and SIGTERM
+    end a run at once with 130 and 143, the lines written kept."""
+    folder = trees.build(os.path.join(root, "Slow"), {f"F{i:02}": {"f": i} for i in range(40)})
+    env = dict(os.environ, LD_PRELOAD=slowfs, DIRTALLY_E2E_GETDENTS_DELAY_MS="200")
+    report = os.path.join(root, "slow.txt")
+    terminal, errors = pty.openpty()
+    done = subprocess.run([command, "-o", report, folder], env=env, stderr=errors)
+    os.close(errors)
+    shown = os.read(terminal, 65536)
+    os.close(terminal)
+    expect(done.returncode == 0 and b"folders sized" in shown and shown.endswith(b"\r\x1b[K"),
+           f"progress on a terminal: {shown!r}")
+    for number, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
+        if os.path.exists(report):
+            os.remove(report)
+        process = subprocess.Popen([command, "-o", report, folder], env=env)
+        deadline = time.monotonic() + 20
+        while not (os.path.exists(report) and open(report, "rb").read().count(b"\r\n") > 8):
+            expect(time.monotonic() < deadline and process.poll() is None, "no folder lines")
+            time.sleep(0.02)
+        process.send_signal(number)
+        expect(process.wait(5) == status, f"signal {number}: status {process.returncode}")
+        # Whole lines only (split_report checks each ends in CR LF), the header and folders in.
+        lines = reference.split_report(open(report, "rb").read())
+        expect(lines[5].startswith("Path - ") and len(lines) > 8, f"lines kept: {lines}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--command", required=True)
+    parser.add_argument("--slowfs")
+    args = parser.parse_args()
+    args.command = os.path.abspath(args.command)
+    with tempfile.TemporaryDirectory() as root:
+        os.chmod(root, 0o755)
+        reports_and_csv(args.command, root)
+        exit_statuses(args.command, root)
+        if args.slowfs:
+            slow_runs(args.command, root, args.slowfs)
+    print("dirtally-report: all checks passed")
+
+
+if __name__ == "__main__":
+    main()
