@@ -36,6 +36,6 @@ int main(int argc, char* argv[]) {
     dirtally::ReportCommand command(line, process.currentDirectory(), clock.now().date(), stderr,
                                     isatty(STDERR_FILENO) == 1);
     dirtally::LinuxDirectoryReader directories;
-    dirtally::LinuxFolderInfo folders;
+    dirtally::SizeEngine folders;
     return command.run(directories, folders);
 }

@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
     dirtally::applyVersionRecord();
 
     dirtally::LinuxDirectoryReader directories;
-    dirtally::LinuxFolderInfo folders;
+    dirtally::SizeEngine folders;
     dirtally::LinuxFileProbe files;
     dirtally::QtFolderPicker folderPicker;
     dirtally::QtSaveDialog saveDialog;

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     }
     BenchHost host(argv[argc - 2], argv[argc - 1], !all);
     dirtally::LinuxDirectoryReader directories;
-    dirtally::LinuxFolderInfo folders;
+    dirtally::SizeEngine folders;
     dirtally::ReportRun run(host, directories, folders);
     run.makeList();
     rusage usage{};

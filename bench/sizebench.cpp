@@ -18,7 +18,7 @@
 namespace {
 
 struct Options {
-    unsigned workers = dirtally::LinuxFolderInfo::kDefaultWorkers;
+    unsigned workers = dirtally::SizeEngine::kDefaultWorkers;
     bool each = false;
     std::string folder;
 };
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: sizebench [--workers N] [--each] FOLDER\n");
         return 2;
     }
-    dirtally::LinuxFolderInfo engine(options.workers);
+    dirtally::SizeEngine engine(options.workers);
     auto request = options.each ? subFolders(options.folder) : wholeFolder(options.folder);
     const std::size_t roots = request.children.size();
     auto job = engine.start(std::move(request));

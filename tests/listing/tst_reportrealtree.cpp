@@ -29,7 +29,7 @@ QByteArray report(const std::string& folder, bool oneLevel, DirectoryReader& dir
 
 QByteArray realReport(const std::string& folder, bool oneLevel) {
     LinuxDirectoryReader directories;
-    LinuxFolderInfo folders;
+    SizeEngine folders;
     return report(folder, oneLevel, directories, folders);
 }
 

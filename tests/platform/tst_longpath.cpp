@@ -80,7 +80,7 @@ class TestLongPath : public QObject {
         QCOMPARE(listing.entries.size(), 1u);
         QCOMPARE(listing.entries.at(0).name, std::string("Dirtallied.txt"));
 
-        LinuxFolderInfo folders;
+        SizeEngine folders;
         QVERIFY(folders.driveSpace(deep).has_value());
         auto job = folders.start({deep, {""}, false});
         QVERIFY(job->wait(0, std::chrono::seconds(30)));

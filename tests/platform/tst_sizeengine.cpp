@@ -188,7 +188,7 @@ void SizeEngineTest::sizesMatchTheReferenceWalk() {
     makeFolder(parent + "/root");
     kTrees.at(tree)(parent + "/root");
 
-    LinuxFolderInfo engine(workers, static_cast<std::size_t>(budget));
+    SizeEngine engine(workers, static_cast<std::size_t>(budget));
     const FolderSize expected = referenceSize(parent + "/root");
     QVERIFY(expected.readable);
     QCOMPARE(sizeOf(engine, parent, "root"), expected);
@@ -206,7 +206,7 @@ void SizeEngineTest::severalRootsInOnePass() {
     kTrees.at("bushy tree")(parent);
     std::vector<std::string> roots = {"a", "missing", "a3", ".hidden", "", "top", "a0"};
 
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     auto job = engine.start({parent, roots, true});
     for (std::size_t i = 0; i < roots.size(); ++i) {
         QVERIFY(job->wait(i, kPatience));
@@ -228,7 +228,7 @@ void SizeEngineTest::treeTenThousandLevelsDeep() {
     makeChain(parent + "/deep", "level", kDepth, 4321);
     makeFile(parent + "/deep/beside", 9);
 
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     auto job = engine.start({parent, {"deep"}, true});
     QVERIFY(job->wait(0, kPatience));
     QCOMPARE(job->result(0), FolderSize::of(4330));
@@ -267,7 +267,7 @@ void SizeEngineTest::vanishingEntriesAreNotCounted() {
             rmdir(folder.c_str());
         }
     };
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     std::thread removing(remover);
     const FolderSize size = sizeOf(engine, parent, "root");
     removing.join();
@@ -304,7 +304,7 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
     const std::vector<std::string> roots = {"open", "locked", "listable", "tree"};
 
     const int status = runUnprivileged([&] {
-        LinuxFolderInfo engine;
+        SizeEngine engine;
         auto job = engine.start({parent, roots, true});
         int faults = 0;
         for (std::size_t i = 0; i < roots.size(); ++i) {
@@ -355,11 +355,11 @@ void SizeEngineTest::limitOfOpenFiles() {
     }
     const int wrong = runUnprivileged([&] {
         // The sanitizer build checks each class on first use through a pipe, which needs handles.
-        LinuxFolderInfo().start({parent, roots, true})->wait(roots.size() - 1, kPatience);
+        SizeEngine().start({parent, roots, true})->wait(roots.size() - 1, kPatience);
         if (!leaveOpenFiles(static_cast<std::size_t>(spare))) {
             return 255;
         }
-        LinuxFolderInfo engine(LinuxFolderInfo::kDefaultWorkers, static_cast<std::size_t>(budget));
+        SizeEngine engine(SizeEngine::kDefaultWorkers, static_cast<std::size_t>(budget));
         auto job = engine.start({parent, roots, true});
         int count = 0;
         for (std::size_t i = 0; i < roots.size(); ++i) {
@@ -386,7 +386,7 @@ void SizeEngineTest::noThreadToSizeWith() {
             return 98;
         } catch (const std::system_error&) {
         }
-        LinuxFolderInfo engine;
+        SizeEngine engine;
         auto job = engine.start({parent, {"a0", "a1"}, true});
         const FolderSize none = FolderSize::outOfResources(EAGAIN);
         const bool ended = job->wait(0, kPatience) && job->wait(1, kPatience);
@@ -412,7 +412,7 @@ void SizeEngineTest::cancelLeavesNothingBehind() {
     makeFile(parent + "/small/file", 5);
     const std::size_t files = openFileCount();
     const std::size_t threads = threadCount();
-    LinuxFolderInfo engine;
+    SizeEngine engine;
 
     auto job = engine.start({parent, {"big"}, true});
     job->cancel();
@@ -448,7 +448,7 @@ void SizeEngineTest::pseudoFileSystemsAreNotEntered() {
     }
     makeFile(parent + "/root/memory/stored", 1000);
 
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     QCOMPARE(sizeOf(engine, parent, "root"), FolderSize::of(1100));
     // Sizing the pseudo file system itself gives nothing either.
     QCOMPARE(sizeOf(engine, parent + "/root", "proc"), FolderSize::of(0));
@@ -466,7 +466,7 @@ void SizeEngineTest::bindMountCycleIsCut() {
     if (!loop.made) {
         QSKIP("mounting needs CAP_SYS_ADMIN");
     }
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     auto job = engine.start({parent, {"root"}, true});
     QVERIFY(job->wait(0, kPatience));
     QCOMPARE(job->result(0), FolderSize::of(30));
@@ -486,7 +486,7 @@ void SizeEngineTest::driveSpaceMatchesStatvfs_data() {
 void SizeEngineTest::driveSpaceMatchesStatvfs() {
     QFETCH(QString, path);
     const std::string bytes = path.toStdString();
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     for (int attempt = 0; attempt < 20; ++attempt) {
         struct statvfs before {
         }, after{};
@@ -515,7 +515,7 @@ void SizeEngineTest::driveSpaceOfNoFileSystem_data() {
 
 void SizeEngineTest::driveSpaceOfNoFileSystem() {
     QFETCH(QString, path);
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     QVERIFY(!engine.driveSpace(path.toStdString()).has_value());
 }
 
@@ -527,7 +527,7 @@ void SizeEngineTest::readOnlyDriveHasNoFreeSpace() {
     if (!readOnly.made) {
         QSKIP("mounting needs CAP_SYS_ADMIN");
     }
-    LinuxFolderInfo engine;
+    SizeEngine engine;
     const std::optional<DriveSpace> space = engine.driveSpace(mountPoint);
     QVERIFY(space.has_value());
     QCOMPARE(space->freeBytes, std::uint64_t{0});

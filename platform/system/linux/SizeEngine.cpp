@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/system/FileDescriptor.h"
 #include "platform/system/LongPath.h"
-#include "platform/system/linux/SizingWalk.h"
+#include "platform/system/linux/SizeEngineJob.h"
 
 namespace dirtally {
 
@@ -42,7 +43,7 @@ std::size_t openBelow(std::size_t limit) {
 // What a sizing may hold open: the limit of open files less the handles open now, a reserve for
 // the rest of the program, the sizing's parent folder and a second handle for each worker (while
 // it reopens a folder by name). Where that is too little for every worker, fewer start.
-sizing::WalkOptions fitToLimit(unsigned workers) {
+sizeengine::JobOptions fitToLimit(unsigned workers) {
     struct rlimit limit {};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
         return {workers, kMaxBudget};
@@ -58,27 +59,23 @@ sizing::WalkOptions fitToLimit(unsigned workers) {
 
 }  // namespace
 
-LinuxFolderInfo::LinuxFolderInfo(unsigned workers, std::size_t openFolderBudget)
+SizeEngine::SizeEngine(unsigned workers, std::size_t openFolderBudget)
     : workers_(workers), openFolderBudget_(openFolderBudget) {}
 
-std::unique_ptr<SizingJob> LinuxFolderInfo::start(SizingRequest request) {
-    const sizing::WalkOptions options = openFolderBudget_ != 0
-                                            ? sizing::WalkOptions{workers_, openFolderBudget_}
-                                            : fitToLimit(workers_);
-    return std::make_unique<sizing::Walk>(std::move(request), options);
+std::unique_ptr<SizingJob> SizeEngine::start(SizingRequest request) {
+    const sizeengine::JobOptions options = openFolderBudget_ != 0
+                                               ? sizeengine::JobOptions{workers_, openFolderBudget_}
+                                               : fitToLimit(workers_);
+    return std::make_unique<sizeengine::Job>(std::move(request), options);
 }
 
-std::optional<DriveSpace> LinuxFolderInfo::driveSpace(const Path& path) {
+std::optional<DriveSpace> SizeEngine::driveSpace(const Path& path) {
     if (path.empty() || path.front() != '/') {
         return std::nullopt;
     }
-    const int fd = openLongPath(path, O_PATH | O_CLOEXEC);
+    const FileDescriptor fd(openLongPath(path, O_PATH | O_CLOEXEC));
     struct statvfs info {};
-    const bool known = fd >= 0 && fstatvfs(fd, &info) == 0;
-    if (fd >= 0) {
-        close(fd);
-    }
-    if (!known) {
+    if (!fd.valid() || fstatvfs(fd.get(), &info) != 0) {
         return std::nullopt;
     }
     const std::uint64_t unit = info.f_frsize;

@@ -6,8 +6,9 @@
 
 namespace dirtally {
 
-// Folder sizes from the program's own parallel walker, and drive space from statvfs.
-class LinuxFolderInfo final : public FolderInfo {
+// The size engine: folder sizes from the program's own parallel walk (a sizeengine::Job for each
+// request), and drive space from statvfs.
+class SizeEngine final : public FolderInfo {
   public:
     // More workers than cores: on a cold disk most of them wait on reads at any moment.
     static constexpr unsigned kDefaultWorkers = 16;
@@ -15,7 +16,7 @@ class LinuxFolderInfo final : public FolderInfo {
     // openFolderBudget: folders a sizing holds open at once before it reopens them by name;
     // 0 fits each sizing, as it starts, to the process's limit of open files and the handles
     // open then, starting fewer workers where the limit leaves too little for all of them.
-    explicit LinuxFolderInfo(unsigned workers = kDefaultWorkers, std::size_t openFolderBudget = 0);
+    explicit SizeEngine(unsigned workers = kDefaultWorkers, std::size_t openFolderBudget = 0);
 
     std::unique_ptr<SizingJob> start(SizingRequest request) override;
     std::optional<DriveSpace> driveSpace(const Path& path) override;

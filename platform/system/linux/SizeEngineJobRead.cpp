@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
-#include "platform/system/linux/SizingWalk.h"
+#include "platform/system/linux/SizeEngineJob.h"
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
 namespace {
 
@@ -15,7 +15,7 @@ constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE;
 
 }  // namespace
 
-void Walk::process(Node& node, Scratch& scratch) {
+void Job::process(Node& node, Scratch& scratch) {
     // Once a root is known to have no size, nothing more beneath it changes its result.
     const bool cancelled = cancelled_.load(std::memory_order_relaxed);
     const bool abandoned =
@@ -33,7 +33,7 @@ void Walk::process(Node& node, Scratch& scratch) {
     done(node);
 }
 
-void Walk::read(Node& node, Scratch& scratch) {
+void Job::read(Node& node, Scratch& scratch) {
     DirentReader reader(node.fd, {scratch.buffer.get(), Scratch::kBufferSize});
     std::uint64_t bytes = 0;
     bool stop = false;
@@ -61,7 +61,7 @@ void Walk::read(Node& node, Scratch& scratch) {
 }
 
 // Counts one entry; false, with the folder marked, where its attributes cannot be read.
-bool Walk::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
+bool Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
     if (entry.type == DT_DIR) {
         adopt(node, entry, scratch);
         return true;
@@ -88,7 +88,7 @@ bool Walk::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Sc
     return true;
 }
 
-void Walk::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
+void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
     const bool kept = parent.kept && entry.name[0] != '.';
     Node* child = new Node(&parent, parent.root, entry.name, kept);
     child->ino = entry.ino;
@@ -100,4 +100,4 @@ void Walk::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
     scratch.batch.push_back(child);
 }
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine

@@ -8,10 +8,11 @@
 #include <atomic>
 #include <cerrno>
 
+#include "platform/system/FileDescriptor.h"
 #include "platform/system/linux/PseudoFileSystems.h"
-#include "platform/system/linux/SizingWalk.h"
+#include "platform/system/linux/SizeEngineJob.h"
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
 namespace {
 
@@ -44,7 +45,7 @@ int openChild(int parent, const char* name, bool& sameMount) {
 
 }  // namespace
 
-bool Walk::enter(Node& node, Scratch& scratch) {
+bool Job::enter(Node& node, Scratch& scratch) {
     bool sameMount = false;
     int fd = openFolder(node, scratch, sameMount);
     int error = errno;
@@ -75,7 +76,7 @@ bool Walk::enter(Node& node, Scratch& scratch) {
 }
 
 // Reads the identity of a folder that may start a mount; false when it is not to be entered.
-bool Walk::identify(Node& node, int fd) {
+bool Job::identify(Node& node, int fd) {
     constexpr int kFlags = AT_EMPTY_PATH | AT_STATX_DONT_SYNC;
     struct statx info {};
     const int error = statx(fd, "", kFlags, STATX_INO, &info) == 0
@@ -94,7 +95,7 @@ bool Walk::identify(Node& node, int fd) {
 
 // Pseudo file systems are not entered, and neither is a folder already on the path above (a
 // bind mount of an ancestor). Both can only start where a mount starts.
-bool Walk::skipped(const Node& node, int fd, bool mountRoot) const {
+bool Job::skipped(const Node& node, int fd, bool mountRoot) const {
     const dev_t above = node.parent ? node.parent->dev : parentDev_;
     const bool newDevice = node.dev != above;
     if (newDevice && onPseudoFileSystem(fd)) {
@@ -111,7 +112,7 @@ bool Walk::skipped(const Node& node, int fd, bool mountRoot) const {
     return false;
 }
 
-int Walk::openFolder(Node& node, Scratch& scratch, bool& sameMount) {
+int Job::openFolder(Node& node, Scratch& scratch, bool& sameMount) {
     sameMount = false;
     if (!node.parent) {
         return openat(parentFd_, node.name.c_str(), kFolderFlags);
@@ -127,7 +128,7 @@ int Walk::openFolder(Node& node, Scratch& scratch, bool& sameMount) {
 
 // The parent was closed to stay within the budget of open folders: walk down again from the
 // sizing's parent, checking that every folder on the way is still the one first read.
-int Walk::reopenFromTop(Node& node, Scratch& scratch) {
+int Job::reopenFromTop(Node& node, Scratch& scratch) {
     std::vector<Node*>& chain = scratch.chain;
     chain.clear();
     for (Node* up = &node; up; up = up->parent) {
@@ -142,9 +143,7 @@ int Walk::reopenFromTop(Node& node, Scratch& scratch) {
             return -1;
         }
         const int next = openat(fd, chain[i - 1]->name.c_str(), kFolderFlags);
-        const int error = errno;
-        close(fd);
-        errno = error;
+        closeKeepingErrno(fd);
         fd = next;
     }
     return fd;
@@ -152,7 +151,7 @@ int Walk::reopenFromTop(Node& node, Scratch& scratch) {
 
 // `share` is 1 for a sub-folder that no longer needs its parent's handle, kReader for the
 // folder's own reading.
-void Walk::letGo(Node& node, std::uint32_t share) {
+void Job::letGo(Node& node, std::uint32_t share) {
     if (node.fdUsers.fetch_sub(share, std::memory_order_acq_rel) == share) {
         closeHandle(node);
     }
@@ -160,14 +159,14 @@ void Walk::letGo(Node& node, std::uint32_t share) {
 
 // Sub-folders still to be opened would keep this folder open; past the budget they reopen their
 // way down instead, so that a deep and bushy tree cannot exhaust the process's open files.
-void Walk::closeEarly(Node& node) {
+void Job::closeEarly(Node& node) {
     if (node.fdUsers.load(std::memory_order_relaxed) > Node::kReader &&
         openFolders_.load(std::memory_order_relaxed) > budget_.load(std::memory_order_relaxed)) {
         closeHandle(node);
     }
 }
 
-void Walk::closeHandle(Node& node) {
+void Job::closeHandle(Node& node) {
     std::unique_lock lock(node.fdLock);
     if (node.fd >= 0) {
         close(node.fd);
@@ -176,4 +175,4 @@ void Walk::closeHandle(Node& node) {
     }
 }
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine

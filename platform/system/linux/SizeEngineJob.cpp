@@ -1,4 +1,4 @@
-#include "platform/system/linux/SizingWalk.h"
+#include "platform/system/linux/SizeEngineJob.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 
 #include "platform/system/LongPath.h"
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
-Walk::Walk(SizingRequest request, const WalkOptions& options)
+Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
       options_(options),
       budget_(options.openFolderBudget),
@@ -41,7 +41,7 @@ Walk::Walk(SizingRequest request, const WalkOptions& options)
     }
 }
 
-Walk::~Walk() {
+Job::~Job() {
     cancel();
     for (std::thread& worker : workers_) {
         worker.join();
@@ -51,7 +51,7 @@ Walk::~Walk() {
     }
 }
 
-int Walk::openParent() {
+int Job::openParent() {
     if (request_.parent.empty()) {
         return ENOENT;
     }
@@ -66,7 +66,7 @@ int Walk::openParent() {
 
 // Starts as many workers as are wanted or can be had; the errno that stopped them when not one
 // could start, else 0.
-int Walk::startWorkers() {
+int Job::startWorkers() {
     const unsigned wanted = std::max(1u, options_.workers);
     int error = 0;
     try {
@@ -81,13 +81,13 @@ int Walk::startWorkers() {
     return workers_.empty() ? error : 0;
 }
 
-void Walk::endAll(FolderSize size) {
+void Job::endAll(FolderSize size) {
     for (std::size_t i = 0; i < results_.size(); ++i) {
         finishRoot(i, {true, size, {}});
     }
 }
 
-bool Walk::wait(std::size_t root, std::chrono::milliseconds timeout) {
+bool Job::wait(std::size_t root, std::chrono::milliseconds timeout) {
     if (root >= results_.size()) {
         return false;
     }
@@ -95,7 +95,7 @@ bool Walk::wait(std::size_t root, std::chrono::milliseconds timeout) {
     return resultReady_.wait_for(lock, timeout, [&] { return results_[root].done; });
 }
 
-FolderSize Walk::result(std::size_t root) const {
+FolderSize Job::result(std::size_t root) const {
     std::lock_guard lock(resultLock_);
     if (root >= results_.size() || !results_[root].done) {
         return FolderSize::unreadable();
@@ -103,7 +103,7 @@ FolderSize Walk::result(std::size_t root) const {
     return results_[root].size;
 }
 
-const std::vector<FolderNode>& Walk::tree(std::size_t root) const {
+const std::vector<FolderNode>& Job::tree(std::size_t root) const {
     static const std::vector<FolderNode> kNone;
     std::lock_guard lock(resultLock_);
     if (root >= results_.size() || !results_[root].done) {
@@ -112,18 +112,18 @@ const std::vector<FolderNode>& Walk::tree(std::size_t root) const {
     return results_[root].tree;
 }
 
-void Walk::cancel() {
+void Job::cancel() {
     cancelled_.store(true, std::memory_order_relaxed);
 }
 
-void Walk::work() {
+void Job::work() {
     Scratch scratch;
     while (Node* node = pop()) {
         process(*node, scratch);
     }
 }
 
-Node* Walk::pop() {
+Node* Job::pop() {
     std::unique_lock lock(stackLock_);
     ++idle_;
     stackReady_.wait(lock, [&] { return !stack_.empty() || rootsLeft_ == 0; });
@@ -136,7 +136,7 @@ Node* Walk::pop() {
     return node;
 }
 
-void Walk::push(std::span<Node* const> nodes) {
+void Job::push(std::span<Node* const> nodes) {
     if (nodes.empty()) {
         return;
     }
@@ -153,7 +153,7 @@ void Walk::push(std::span<Node* const> nodes) {
     }
 }
 
-void Walk::finishRoot(std::size_t index, RootResult result) {
+void Job::finishRoot(std::size_t index, RootResult result) {
     {
         std::lock_guard lock(resultLock_);
         result.done = true;
@@ -162,4 +162,4 @@ void Walk::finishRoot(std::size_t index, RootResult result) {
     resultReady_.notify_all();
 }
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
 // One folder of a sizing. A node lives until its whole subtree is counted (or, when the caller
 // keeps the folder tree, until its root is done), so the nodes alive at any time are the folders
@@ -52,4 +52,4 @@ struct Node {
     std::vector<Node*> keptChildren;
 };
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine

@@ -1,9 +1,9 @@
 #include <atomic>
 #include <utility>
 
-#include "platform/system/linux/SizingWalk.h"
+#include "platform/system/linux/SizeEngineJob.h"
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
 namespace {
 
@@ -47,13 +47,13 @@ std::vector<FolderNode> takeTree(Node& root) {
 
 // A shortage leaves the folder out of resources; any other error, or none, or a shortage that
 // only a cancel cut short, leaves it unreadable.
-void Walk::fail(Node& node, int error) {
+void Job::fail(Node& node, int error) {
     const bool shortage = isShortage(error) && !cancelled_.load(std::memory_order_relaxed);
     raise(node.fault, shortage ? error : Node::kUnreadable);
     rootFailed_[node.root].store(true, std::memory_order_relaxed);
 }
 
-void Walk::done(Node& node) {
+void Job::done(Node& node) {
     if (node.pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
         settle(&node);
     }
@@ -61,7 +61,7 @@ void Walk::done(Node& node) {
 
 // Called once everything beneath `node` is counted: hands its total up, as far as the parents
 // are complete too. A loop, not recursion, so depth costs no stack.
-void Walk::settle(Node* node) {
+void Job::settle(Node* node) {
     while (Node* parent = node->parent) {
         parent->bytes.fetch_add(node->bytes.load(std::memory_order_relaxed),
                                 std::memory_order_relaxed);
@@ -79,7 +79,7 @@ void Walk::settle(Node* node) {
     finishRoot(node);
 }
 
-void Walk::finishRoot(Node* root) {
+void Job::finishRoot(Node* root) {
     const std::size_t index = root->root;
     RootResult result{true, sizeOf(*root), takeTree(*root)};
     delete root;
@@ -94,4 +94,4 @@ void Walk::finishRoot(Node* root) {
     }
 }
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine

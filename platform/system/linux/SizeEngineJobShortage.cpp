@@ -5,9 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/system/linux/SizingWalk.h"
+#include "platform/system/linux/SizeEngineJob.h"
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
 namespace {
 
@@ -23,7 +23,7 @@ bool isShortage(int error) {
 
 // Waits before a call is tried again: a bare yield at first, then 1, 2, 4 ... 64 ms as the
 // shortage lasts. False once the tries are used up or the sizing is cancelled.
-bool Walk::pause(unsigned attempt) const {
+bool Job::pause(unsigned attempt) const {
     if (attempt >= kTries || cancelled_.load(std::memory_order_relaxed)) {
         return false;
     }
@@ -39,7 +39,7 @@ bool Walk::pause(unsigned attempt) const {
 // workers will let go of them, so this waits; once none is, the shortage lies outside the sizing
 // and is waited out for a few tries only, after which later shortages give up at once until an
 // open succeeds again. -1 with errno set when it gives up.
-int Walk::openAgain(Node& node, Scratch& scratch, bool& sameMount) {
+int Job::openAgain(Node& node, Scratch& scratch, bool& sameMount) {
     int error = errno;
     std::lock_guard lock(shortageLock_);
     for (unsigned attempt = 0;; ++attempt) {
@@ -66,7 +66,7 @@ int Walk::openAgain(Node& node, Scratch& scratch, bool& sameMount) {
 // folders beyond it that are held open only for sub-folders waiting on the stack: those reopen
 // their way down instead. A folder stays valid while a sub-folder of it waits, and one whose
 // reading is over has no other use for its handle.
-void Walk::relieve() {
+void Job::relieve() {
     const std::size_t budget = std::min(openFolders_.load(std::memory_order_relaxed) / 2,
                                         budget_.load(std::memory_order_relaxed));
     budget_.store(budget, std::memory_order_relaxed);
@@ -83,7 +83,7 @@ void Walk::relieve() {
 }
 
 // The next batch of `node`'s entries; false at its end, or on a fault, which marks the node.
-bool Walk::fill(DirentReader& reader, Node& node) {
+bool Job::fill(DirentReader& reader, Node& node) {
     for (unsigned attempt = 0;; ++attempt) {
         if (reader.fill()) {
             return true;
@@ -101,7 +101,7 @@ bool Walk::fill(DirentReader& reader, Node& node) {
 
 // After a statx that failed: tries it again while the error is a shortage. 0 once it succeeds,
 // else the last errno.
-int Walk::statAgain(int fd, const char* name, int flags, unsigned mask, struct statx& info) const {
+int Job::statAgain(int fd, const char* name, int flags, unsigned mask, struct statx& info) const {
     int error = errno;
     for (unsigned attempt = 0; isShortage(error) && pause(attempt); ++attempt) {
         error = statx(fd, name, flags, mask, &info) == 0 ? 0 : errno;
@@ -109,4 +109,4 @@ int Walk::statAgain(int fd, const char* name, int flags, unsigned mask, struct s
     return error;
 }
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine

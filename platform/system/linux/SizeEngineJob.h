@@ -13,11 +13,11 @@
 
 #include "platform/system/FolderInfo.h"
 #include "platform/system/linux/DirentReader.h"
-#include "platform/system/linux/SizingNode.h"
+#include "platform/system/linux/SizeEngineNode.h"
 
-namespace dirtally::sizing {
+namespace dirtally::sizeengine {
 
-struct WalkOptions {
+struct JobOptions {
     unsigned workers = 16;
     std::size_t openFolderBudget = 256;  // folders held open at once before falling back
 };
@@ -29,12 +29,12 @@ bool isShortage(int error);
 // One sizing job: a pool of workers that share a last-in-first-out stack of folders to read.
 // Every folder carries its root, so several roots are sized in one parallel pass; a folder's
 // total reaches its parent when its last child is counted.
-class Walk final : public SizingJob {
+class Job final : public SizingJob {
   public:
-    Walk(SizingRequest request, const WalkOptions& options);
-    ~Walk() override;
-    Walk(const Walk&) = delete;
-    Walk& operator=(const Walk&) = delete;
+    Job(SizingRequest request, const JobOptions& options);
+    ~Job() override;
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
 
     bool wait(std::size_t root, std::chrono::milliseconds timeout) override;
     FolderSize result(std::size_t root) const override;
@@ -55,7 +55,7 @@ class Walk final : public SizingJob {
         std::vector<FolderNode> tree;
     };
 
-    // Job set-up, the worker loop and the shared stack (SizingWalk.cpp).
+    // Job set-up, the worker loop and the shared stack (SizeEngineJob.cpp).
     int openParent();
     int startWorkers();
     void endAll(FolderSize size);
@@ -63,13 +63,13 @@ class Walk final : public SizingJob {
     Node* pop();
     void push(std::span<Node* const> nodes);
 
-    // Reading one folder (SizingRead.cpp).
+    // Reading one folder (SizeEngineJobRead.cpp).
     void process(Node& node, Scratch& scratch);
     void read(Node& node, Scratch& scratch);
     bool sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
     void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
 
-    // Opening folders and sharing their handles (SizingOpen.cpp).
+    // Opening folders and sharing their handles (SizeEngineJobOpen.cpp).
     bool enter(Node& node, Scratch& scratch);
     bool identify(Node& node, int fd);
     bool skipped(const Node& node, int fd, bool mountRoot) const;
@@ -79,14 +79,14 @@ class Walk final : public SizingJob {
     void closeEarly(Node& node);
     void closeHandle(Node& node);
 
-    // Running short of handles, memory or threads (SizingShortage.cpp).
+    // Running short of handles, memory or threads (SizeEngineJobShortage.cpp).
     int openAgain(Node& node, Scratch& scratch, bool& sameMount);
     void relieve();
     bool pause(unsigned attempt) const;
     bool fill(DirentReader& reader, Node& node);
     int statAgain(int fd, const char* name, int flags, unsigned mask, struct statx& info) const;
 
-    // Totals flowing up (SizingSettle.cpp).
+    // Totals flowing up (SizeEngineJobSettle.cpp).
     void fail(Node& node, int error = 0);
     void done(Node& node);
     void settle(Node* node);
@@ -94,7 +94,7 @@ class Walk final : public SizingJob {
     void finishRoot(std::size_t index, RootResult result);
 
     const SizingRequest request_;
-    const WalkOptions options_;
+    const JobOptions options_;
     int parentFd_ = -1;
     dev_t parentDev_ = 0;
     std::atomic<bool> cancelled_{false};
@@ -120,4 +120,4 @@ class Walk final : public SizingJob {
     std::vector<std::thread> workers_;
 };
 
-}  // namespace dirtally::sizing
+}  // namespace dirtally::sizeengine
