@@ -5,6 +5,7 @@ import os
 import re
 import shutil
 import signal
+import subprocess
 import time
 
 import reference
@@ -75,10 +76,19 @@ def start_title_size_screenshot(context):
     context.figures["Ctrl+X to process end (s)"] = round(app.wait_exit(2), 3)
 
 
+def _expect_command_writes(context, folder, report, *mode):
+    """dirtally-report, built beside the window, writes the window's report byte for byte."""
+    command = os.path.join(os.path.dirname(context.program), "dirtally-report")
+    done = subprocess.run([command, *mode, "-o", "-", folder], capture_output=True)
+    check(done.returncode == 0 and done.stdout == report,
+          f"dirtally-report {' '.join(mode)} wrote another report (status {done.returncode})")
+
+
 def make_list_twice(context):
     folder, app = _start_everyday(context, "Twice")
     data = make_list(app, folder, True)
     expect_report(data, folder, folder, True, name="first run")
+    _expect_command_writes(context, folder, data)
     # The second run (Esc this time) sees a changed tree and must replace the report.
     trees.build(folder, {"Added Later": {"new": 999}})
     trees.remove_tree(os.path.join(folder, "photos"))
@@ -94,6 +104,7 @@ def all_subs_mode(context):
     app.key("ctrl+n")
     data = make_list(app, folder, False)
     expect_report(data, folder, folder, False, name="all-sub-folders report")
+    _expect_command_writes(context, folder, data, "--all")
     app.key("ctrl+n")
     data = make_list(app, folder, True, keys=("Escape",))
     expect_report(data, folder, folder, True, name="one-level report after toggling back")
