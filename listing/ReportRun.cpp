@@ -82,8 +82,9 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
         writer.flush();
         why = writer.error();
         if (why.isEmpty() && shortage_ != 0) {
-            return QStringLiteral("The report %1 could not be finished: the system ran out of a "
-                                  "resource while %2 was sized:\n%3")
+            return QStringLiteral(
+                       "The report %1 could not be finished: the system ran out of a "
+                       "resource while %2 was sized:\n%3")
                 .arg(pathToText(inputs.report), shortOf_, systemErrorText(shortage_));
         }
     }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "listing/ReportSink.h"
@@ -44,11 +45,18 @@ class ReportRun {
     void setState(RunState state);
     static Path withSeparator(const Path& folder);
 
+    // Lists what a report shows beneath one of the listed folders; false when the run is to stop.
+    using ListBeneath = std::function<bool(const QString& top, const std::vector<FolderNode>&)>;
+
     // The two listings (ReportRunListings.cpp); each tells how its report is to be closed.
     ReportSink::Closing listOneLevel(Output& out, const Path& folder,
                                      const std::vector<DirEntry>& entries);
     ReportSink::Closing listTree(Output& out, const Path& folder,
                                  const std::vector<DirEntry>& entries);
+    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries,
+                                               bool wholeTree);
+    // Sizes the folders in one job and lists each when it is done, in the listing's order.
+    void listRoots(Output& out, SizingRequest request, const ListBeneath& beneath);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
     // False when the size is unknown for want of a resource: the listing then stops.
     bool known(const QString& name, const FolderSize& size);

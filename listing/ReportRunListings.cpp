@@ -51,80 +51,71 @@ void ReportRun::add(const FolderSize& size) {
     progress_.bytes = sizeTotal_;
 }
 
+std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries,
+                                               bool wholeTree) {
+    std::vector<std::string> names;
+    // An entry whose attributes cannot be read counts as a sub-folder.
+    for (const DirEntry& entry : entries) {
+        if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name))) {
+            names.push_back(entry.name);
+        }
+    }
+    return names;
+}
+
+void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath& beneath) {
+    const std::vector<std::string> names = request.children;
+    progress_.foldersToSize = names.size();
+    const auto job = folders_.start(std::move(request));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        yieldNow(out);
+        if (state_ == RunState::Stopping || !awaitRoot(*job, i, out)) {
+            return;
+        }
+        const QString name = report::safeName(names[i]);
+        const FolderSize size = job->result(i);
+        if (!known(name, size)) {
+            return;
+        }
+        out.sink.folder(name, size);
+        add(size);
+        if (beneath && !beneath(name, job->tree(i))) {
+            return;
+        }
+    }
+}
+
 ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
                                             const std::vector<DirEntry>& entries) {
     const Path root = withSeparator(folder);
     if (root != folder) {
         host_.setFolder(root);
     }
-    SizingRequest request{root, {}, false};
-    // An entry whose attributes cannot be read counts as a sub-folder.
-    for (const DirEntry& entry : entries) {
-        if (entry.kind != DirEntry::Kind::Other) {
-            request.children.push_back(entry.name);
-        }
-    }
-    const std::vector<std::string> names = request.children;
-    progress_.foldersToSize = names.size();
-    const auto job = folders_.start(std::move(request));
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        yieldNow(out);
-        if (state_ == RunState::Stopping || !awaitRoot(*job, i, out)) {
-            break;
-        }
-        const QString name = report::safeName(names[i]);
-        const FolderSize size = job->result(i);
-        if (!known(name, size)) {
-            break;
-        }
-        out.sink.folder(name, size);
-        add(size);
-    }
+    listRoots(out, {root, subFolders(entries, false), false}, {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
 }
 
+// The first-level folders make up the total; the lines beneath each are already in it.
 ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
                                         const std::vector<DirEntry>& entries) {
-    SizingRequest request{withSeparator(folder), {}, true};
-    for (const DirEntry& entry : entries) {
-        if (entry.kind != DirEntry::Kind::Other && listedInTree(entry.name)) {
-            request.children.push_back(entry.name);
-        }
-    }
-    const std::vector<std::string> names = request.children;
-    progress_.foldersToSize = names.size();
-    const auto job = folders_.start(std::move(request));
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        yieldNow(out);
-        if (state_ == RunState::Stopping || !awaitRoot(*job, i, out)) {
-            break;
-        }
-        const QString top = report::safeName(names[i]);
-        // The first-level folders make up the total; the lines beneath them are already in it.
-        const FolderSize size = job->result(i);
-        if (!known(top, size)) {
-            break;
-        }
-        out.sink.folder(top, size);
-        add(size);
-        const std::vector<FolderNode>& tree = job->tree(i);
-        std::vector<QString> paths(tree.size());
-        for (std::size_t n = 0; n < tree.size(); ++n) {
-            pace(out);
-            if (state_ == RunState::Stopping) {
-                return ReportSink::Closing::TreeTotal;
-            }
-            const FolderNode& node = tree[n];
-            const QString& parent = node.parent == FolderNode::kNoParent ? top : paths[node.parent];
-            paths[n] = parent + QLatin1Char('/') + report::safeName(node.name);
-            if (!known(paths[n], node.size)) {
-                return ReportSink::Closing::TreeTotal;
-            }
-            out.sink.folder(paths[n], node.size);
-        }
-    }
+    listRoots(out, {withSeparator(folder), subFolders(entries, true), true},
+              [&](const QString& top, const std::vector<FolderNode>& tree) {
+                  std::vector<QString> paths(tree.size());
+                  for (std::size_t n = 0; n < tree.size(); ++n) {
+                      pace(out);
+                      const FolderNode& node = tree[n];
+                      const QString& parent =
+                          node.parent == FolderNode::kNoParent ? top : paths[node.parent];
+                      paths[n] = parent + QLatin1Char('/') + report::safeName(node.name);
+                      if (state_ == RunState::Stopping || !known(paths[n], node.size)) {
+                          return false;
+                      }
+                      out.sink.folder(paths[n], node.size);
+                  }
+                  return true;
+              });
     return ReportSink::Closing::TreeTotal;
 }
 

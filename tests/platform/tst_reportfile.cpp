@@ -28,6 +28,12 @@ int inChild(F child) {
     return status;
 }
 
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
 QByteArray contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
@@ -41,10 +47,7 @@ class TestReportFile : public QObject {
     void replacesAnOldReport() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("an older and longer report");
-        old.close();
+        writeFile(path, "an older and longer report");
         QString error;
         auto report = ReportFile::openReport(pathFromText(path), &error);
         QVERIFY(report);
@@ -79,10 +82,7 @@ class TestReportFile : public QObject {
         QFETCH(QString, target);
         QTemporaryDir dir;
         const QString profile = dir.filePath(QStringLiteral("profile"));
-        QFile file(profile);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("export PATH=...\n");
-        file.close();
+        writeFile(profile, "export PATH=...\n");
         const QString link = dir.filePath(QStringLiteral("Dirtallied.txt"));
         QVERIFY(QFile::link(target, link));
         QString error;
