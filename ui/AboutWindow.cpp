@@ -115,32 +115,31 @@ AboutWindow::AboutWindow(SoundPlayer& sound, InstanceGuard& instance, QStringLis
 
 void AboutWindow::buildControls() {
     setFont(fonts::sansSerif(8.25));
-    auto* picture1 = place(new QFrame(this), "Picture1", {5, 7, 384, 280});
-    picture1->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-    auto* frame1 = place(new QFrame(this), "Frame1", {14, 10, 367, 265});
-    frame1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    auto* border = place(new QFrame(this), "Picture1", {5, 7, 384, 280});
+    border->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+    auto* frame = place(new QFrame(this), "Frame1", {14, 10, 367, 265});
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
 
     const Qt::Alignment centred = Qt::AlignHCenter | Qt::AlignTop;
-    auto* label1 = label(frame1, "Label1", {23, 19, 308, 28}, fonts::arial(18), centred);
-    setColours(label1, Qt::white, palette().color(QPalette::WindowText));
-    line(frame1, "Line2", 19, 333, 55, 3);
-    label(frame1, "Label2", {53, 75, 244, 19}, fonts::sansSerif(8.25, true), centred);
-    line(frame1, "Line1", 53, 302, 110, 1);
-    auto* label3 =
-        label(frame1, "Label3", {60, 126, 245, 87}, fonts::sansSerif(9.75, true), centred);
-    label3->setWordWrap(true);
-    auto* label6 = label(frame1, "Label6", {12, 232, 210, 17}, fonts::sansSerif(9.75, true),
-                         Qt::AlignLeft | Qt::AlignTop);
-    setColours(label6, Qt::red, QColor());
-    label6->setText(QString::fromUtf8(version::webDomain) + QStringLiteral(" (2003)"));
+    titleLabel_ = label(frame, "Label1", {23, 19, 308, 28}, fonts::arial(18), centred);
+    setColours(titleLabel_, Qt::white, palette().color(QPalette::WindowText));
+    line(frame, "Line2", 19, 333, 55, 3);
+    commentsLabel_ =
+        label(frame, "Label2", {53, 75, 244, 19}, fonts::sansSerif(8.25, true), centred);
+    line(frame, "Line1", 53, 302, 110, 1);
+    companyLabel_ =
+        label(frame, "Label3", {60, 126, 245, 87}, fonts::sansSerif(9.75, true), centred);
+    companyLabel_->setWordWrap(true);
+    auto* address = label(frame, "Label6", {12, 232, 210, 17}, fonts::sansSerif(9.75, true),
+                          Qt::AlignLeft | Qt::AlignTop);
+    setColours(address, Qt::red, QColor());
+    address->setText(QString::fromUtf8(version::webDomain) + QStringLiteral(" (2003)"));
 }
 
 void AboutWindow::setTexts() {
-    const QString title = applicationTitle();
-    findChild<QLabel*>(QStringLiteral("Label1"))
-        ->setText(versionLine(title, version::major, version::minor));
-    findChild<QLabel*>(QStringLiteral("Label3"))->setText(QString::fromUtf8(version::companyName));
-    findChild<QLabel*>(QStringLiteral("Label2"))->setText(QString::fromUtf8(version::comments));
+    titleLabel_->setText(versionLine(applicationTitle(), version::major, version::minor));
+    companyLabel_->setText(QString::fromUtf8(version::companyName));
+    commentsLabel_->setText(QString::fromUtf8(version::comments));
 }
 
 void AboutWindow::load() {

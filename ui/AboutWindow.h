@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QWidget>
 
+class QLabel;
+
 #include "platform/desktop/InstanceGuard.h"
 #include "platform/desktop/SoundPlayer.h"
 #include "platform/system/Path.h"
@@ -41,6 +43,9 @@ class AboutWindow final : public QWidget {
 
     SoundPlayer& sound_;
     InstanceGuard& instance_;
+    QLabel* titleLabel_ = nullptr;     // the title and version
+    QLabel* commentsLabel_ = nullptr;  // what the program is for
+    QLabel* companyLabel_ = nullptr;   // the publisher's message
     QStringList soundFolders_;
 };
 

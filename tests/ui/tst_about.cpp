@@ -27,7 +27,7 @@ struct Seen {
     QSize size;
     Qt::WindowFlags flags;
     QPoint centre;
-    QString label1, label2, label3, label6;
+    QString title, comments, company, address;
 };
 
 AboutWindow* shownAboutWindow() {
@@ -55,10 +55,10 @@ Seen look() {
     seen.size = form->size();
     seen.flags = form->windowFlags();
     seen.centre = form->geometry().center();
-    seen.label1 = text(form, "Label1");
-    seen.label2 = text(form, "Label2");
-    seen.label3 = text(form, "Label3");
-    seen.label6 = text(form, "Label6");
+    seen.title = text(form, "Label1");
+    seen.comments = text(form, "Label2");
+    seen.company = text(form, "Label3");
+    seen.address = text(form, "Label6");
     return seen;
 }
 
@@ -163,12 +163,12 @@ class TestAbout : public QObject {
         QCOMPARE(seen.flags & Qt::WindowType_Mask, Qt::Tool);
         const QPoint screenCentre = QGuiApplication::primaryScreen()->availableGeometry().center();
         QVERIFY((seen.centre - screenCentre).manhattanLength() <= 2);
-        QCOMPARE(seen.label1, QStringLiteral("Dirtally Version  1.2"));
-        QCOMPARE(seen.label2, QStringLiteral("Create reports on folders"));
+        QCOMPARE(seen.title, QStringLiteral("Dirtally Version  1.2"));
+        QCOMPARE(seen.comments, QStringLiteral("Create reports on folders"));
         // The red line names the publisher's address, and the publisher's message holds it too.
-        QVERIFY(seen.label6.endsWith(" (2003)"));
-        const QString address = seen.label6.chopped(7);
-        QVERIFY(!address.isEmpty() && seen.label3.contains(address));
+        QVERIFY(seen.address.endsWith(" (2003)"));
+        const QString address = seen.address.chopped(7);
+        QVERIFY(!address.isEmpty() && seen.company.contains(address));
         QCOMPARE(shownAboutWindow(), nullptr);
         QVERIFY(instance.raiseRequests == 0);
     }
@@ -182,8 +182,8 @@ class TestAbout : public QObject {
         dirtally::showAbout(sound, instance, program.path().toStdString());
         QCOMPARE(seen.size(), 2u);
         QCOMPARE(seen[1].windows, 1);
-        QCOMPARE(seen[1].label1, seen[0].label1);
-        QCOMPARE(seen[1].label3, seen[0].label3);
+        QCOMPARE(seen[1].title, seen[0].title);
+        QCOMPARE(seen[1].company, seen[0].company);
         QCOMPARE(dirtally::applicationTitle(), QStringLiteral("Dirtally"));
     }
 
@@ -197,10 +197,10 @@ class TestAbout : public QObject {
             const auto* label = form.findChild<QLabel*>(QString::fromLatin1(name));
             QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), name);
         }
-        const auto* label3 = form.findChild<QLabel*>("Label3");
-        QVERIFY(label3->wordWrap());
-        QVERIFY(label3->alignment().testFlag(Qt::AlignHCenter));
-        QVERIFY(label3->heightForWidth(label3->width()) <= label3->height());
+        const auto* company = form.findChild<QLabel*>("Label3");
+        QVERIFY(company->wordWrap());
+        QVERIFY(company->alignment().testFlag(Qt::AlignHCenter));
+        QVERIFY(company->heightForWidth(company->width()) <= company->height());
         form.close();
     }
 

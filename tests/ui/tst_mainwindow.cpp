@@ -186,13 +186,13 @@ class TestMainWindow : public QObject {
     void ctrlNReachesNoSubdirs() {
         MainWindowFixture f;
         QVERIFY(f.show());
-        auto* nosubdir = f.form->findChild<QAction*>("nosubdir");
+        auto* noSubdirs = f.form->findChild<QAction*>("nosubdir");
         auto* options = f.form->findChild<QMenu*>("option");
         QVERIFY(!options->menuAction()->isEnabled());
         QTest::keyClick(f.form.get(), Qt::Key_N, Qt::ControlModifier);
-        QVERIFY(!nosubdir->isChecked());
+        QVERIFY(!noSubdirs->isChecked());
         QTest::keyClick(f.form.get(), Qt::Key_N, Qt::ControlModifier);
-        QVERIFY(nosubdir->isChecked());
+        QVERIFY(noSubdirs->isChecked());
         QTest::keyClick(f.form.get(), Qt::Key_O, Qt::AltModifier);
         QVERIFY(!options->isVisible());
     }
