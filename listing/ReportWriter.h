@@ -22,8 +22,7 @@ class ReportWriter {
     void endLine();
     void flush();
 
-    bool failed() const { return !error_.isEmpty(); }
-    // The first failure's reason.
+    // The first failure's reason; empty while every write went through.
     const QString& error() const { return error_; }
 
   private:
