@@ -45,7 +45,7 @@ QString dateLine(const QDate& date, const QLocale& locale) {
 }
 
 QString safeName(const std::string& name) {
-    QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    QString text = pathToText(name);
     for (QChar& c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
             c = QLatin1Char('?');

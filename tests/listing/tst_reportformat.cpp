@@ -79,6 +79,12 @@ class TestReportFormat : public QObject {
                                             << "a?b?c?d?";
         QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
                                    << "x\uFFFD\uFFFDy";
+        // A leading U+FEFF is part of the name on disk, not a byte order mark to drop.
+        QTest::newRow("leading U+FEFF")
+            << QByteArray(
+                   "\xEF\xBB\xBF"
+                   "abc")
+            << QStringLiteral("\uFEFFabc") << QStringLiteral("\uFEFFabc");
         QTest::newRow("astral first character") << QByteArray(
                                                        "\xF0\x9D\x90\x80"
                                                        "ABC")
