@@ -24,8 +24,9 @@ bool isDotOrDotDot(const char* name) {
     return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }
 
-// Whether the record's last 8 bytes, where the kernel puts the name's NUL, hold one. One aligned
-// load and a few operations, so that checking costs nothing beside the entry's own work.
+// Whether the record's last 8 bytes, where the kernel puts the name's NUL, hold one (the padding
+// after the NUL keeps whatever the buffer held, so the NUL may be any of them). One aligned load
+// and a few operations, so that checking costs nothing beside the entry's own work.
 bool nameEnds(const char* record, std::size_t length) {
     std::uint64_t tail;
     std::memcpy(&tail, record + length - kAlignment, sizeof tail);
