@@ -2,10 +2,15 @@
 
 #include <getopt.h>
 
+#include <climits>
+
 namespace dirtally {
 
 namespace {
-enum : int { kHelp = 'h', kVersion = 'V', kAll = 'a', kCsv = 'c', kOutput = 'o' };
+// The options without a short form have values past any character: getopt names the option of an
+// error in optopt, and so "--csv=x" (an argument the option does not take) is told from an
+// unknown short option "-c".
+enum : int { kHelp = 'h', kOutput = 'o', kAll = UCHAR_MAX + 1, kCsv, kVersion };
 
 const option kLongOptions[] = {{"all", no_argument, nullptr, kAll},
                                {"csv", no_argument, nullptr, kCsv},
@@ -19,6 +24,20 @@ CommandLine usageError(std::string error) {
     line.action = CommandLine::Action::UsageError;
     line.error = std::move(error);
     return line;
+}
+
+// What getopt_long found wrong, from the option it named (optopt) and the last argument it read.
+// It names a short option only when that is unknown (-o without its file name comes as ':'), so a
+// known option named here is a long one given an argument it does not take.
+std::string optionError(int named, const char* lastWord) {
+    for (const option& known : kLongOptions) {
+        if (known.name && named == known.val) {
+            return "the option '--" + std::string(known.name) + "' takes no argument";
+        }
+    }
+    // An unknown long option is named 0.
+    return "unknown option '" +
+           (named != 0 ? std::string{'-', static_cast<char>(named)} : std::string(lastWord)) + "'";
 }
 }  // namespace
 
@@ -77,11 +96,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
             case ':':
                 return usageError("the option -o (--output) needs a file name");
             default:
-                // optopt names an unknown short option; an unknown long one is the last word read.
-                return usageError("unknown option '" +
-                                  (optopt != 0 ? std::string{'-', static_cast<char>(optopt)}
-                                               : std::string(argv[optind - 1])) +
-                                  "'");
+                return usageError(optionError(optopt, argv[optind - 1]));
         }
     }
     if (argc - optind > 1) {

@@ -1,11 +1,26 @@
 #include "listing/ReportFormat.h"
 
+#include <algorithm>
+
 #include "VersionInfo.h"
 #include "listing/ReportWriter.h"
 
 namespace dirtally {
 
 namespace report {
+
+namespace {
+
+// Pads on the left to `width` characters, counted in code points as the writer counts its
+// columns: some locales' digits (Chakma, Adlam) lie outside the BMP, two UTF-16 units each.
+QString padded(const QString& text, qsizetype width) {
+    const qsizetype characters = text.size() - std::count_if(text.begin(), text.end(), [](QChar c) {
+                                     return c.isLowSurrogate();
+                                 });
+    return QString(std::max<qsizetype>(width - characters, 0), QLatin1Char(' ')) + text;
+}
+
+}  // namespace
 
 QString grouped(std::uint64_t value, const QLocale& locale) {
     QLocale withGroups = locale;
@@ -14,7 +29,7 @@ QString grouped(std::uint64_t value, const QLocale& locale) {
 }
 
 QString sizeField(std::uint64_t bytes, const QLocale& locale) {
-    return (QLatin1Char(' ') + grouped(bytes, locale)).rightJustified(kSizeFieldWidth);
+    return padded(QLatin1Char(' ') + grouped(bytes, locale), kSizeFieldWidth);
 }
 
 QString blankSizeField() {
@@ -22,7 +37,7 @@ QString blankSizeField() {
 }
 
 QString totalField(std::uint64_t value, const QLocale& locale) {
-    return grouped(value, locale).rightJustified(kTotalFieldWidth);
+    return padded(grouped(value, locale), kTotalFieldWidth);
 }
 
 QString dateLine(const QDate& date, const QLocale& locale) {
@@ -30,7 +45,7 @@ QString dateLine(const QDate& date, const QLocale& locale) {
 }
 
 QString safeName(const std::string& name) {
-    QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    QString text = pathToText(name);
     for (QChar& c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f) {
             c = QLatin1Char('?');

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up and builds Dirtally, then runs the whole test suite headless: once as built (and, when
 # run as root, the headless part again as an ordinary user), once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer. The developers' builds stop on any compiler warning.
+# UndefinedBehaviorSanitizer; then the fuzz targets, built with clang, for 30 seconds each. The
+# developers' builds stop on any compiler warning.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$here/tools/setup.sh" test
@@ -36,3 +37,6 @@ cmake --build "$here/build-sanitize" -j"$(nproc)"
 # The real window end to end and the packages are checked once, in the plain build.
 (cd "$here/build-sanitize" && UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --output-on-failure --timeout 600 -LE 'e2e|packages')
+
+# The parsers and formatters of outside bytes, each fuzzed for 30 seconds on its seed corpus.
+bash "$here/bench/fuzz.sh" 30 "$here/build-fuzz"

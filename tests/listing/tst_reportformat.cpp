@@ -25,6 +25,11 @@ class TestReportFormat : public QObject {
         QTest::newRow("german") << "de_DE" << 1234567ULL << "     1.234.567";
         QTest::newRow("largest") << "en_US" << 18446744073709551615ULL
                                  << " 18,446,744,073,709,551,615";
+        // Chakma digits lie outside the BMP: the field is 14 characters, not 14 UTF-16 units
+        // (and the locale groups the Indian way).
+        QTest::newRow("astral digits") << "ccp_BD" << 1234567ULL
+                                       << "     \U00011137\U00011138,\U00011139\U0001113A,"
+                                          "\U0001113B\U0001113C\U0001113D";
     }
     void sizeField() {
         QFETCH(QString, locale);
@@ -74,6 +79,12 @@ class TestReportFormat : public QObject {
                                             << "a?b?c?d?";
         QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
                                    << "x\uFFFD\uFFFDy";
+        // A leading U+FEFF is part of the name on disk, not a byte order mark to drop.
+        QTest::newRow("leading U+FEFF")
+            << QByteArray(
+                   "\xEF\xBB\xBF"
+                   "abc")
+            << QStringLiteral("\uFEFFabc") << QStringLiteral("\uFEFFabc");
         QTest::newRow("astral first character") << QByteArray(
                                                        "\xF0\x9D\x90\x80"
                                                        "ABC")

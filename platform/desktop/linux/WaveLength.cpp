@@ -32,7 +32,8 @@ std::optional<std::chrono::milliseconds> waveLength(const QByteArray& head, qint
             if (byteRate == 0) {
                 return std::nullopt;
             }
-            const qint64 present = std::clamp<qint64>(fileSize - body, 0, size);
+            // Compared before subtracting: any size may be asked about, the most negative too.
+            const qint64 present = fileSize > body ? std::min(fileSize - body, size) : 0;
             return std::chrono::milliseconds(present * 1000 / byteRate);
         }
         // Chunks are padded to an even length.

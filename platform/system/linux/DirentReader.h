@@ -22,9 +22,14 @@ class DirentReader {
     DirentReader(int fd, std::span<char> buffer) : fd_(fd), buffer_(buffer) {}
 
     // Reads the next batch; false at the end of the directory or on an error (see failed()). A
-    // fill after an error tries the same batch again.
+    // fill after an error tries the same batch again, except after a malformed batch: the
+    // directory's offset has moved past it, so the reading ends there.
     bool fill();
-    // The next entry of the batch, without "." and ".."; false when the batch is used up.
+    // Takes the buffer's first `length` bytes as the batch, as fill() takes what getdents64 put
+    // there; lets a test hand in records of its own. False when there are none.
+    bool take(std::size_t length);
+    // The next entry of the batch, without "." and ".."; false when the batch is used up, or at
+    // a malformed record, which fails the read with EIO.
     bool next(RawEntry& entry);
     bool failed() const { return error_ != 0; }
     int error() const { return error_; }  // errno of the last fill, 0 when it did not fail
@@ -35,6 +40,7 @@ class DirentReader {
     std::size_t length_ = 0;
     std::size_t position_ = 0;
     int error_ = 0;
+    bool malformed_ = false;
 };
 
 }  // namespace dirtally
