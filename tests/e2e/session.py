@@ -105,10 +105,18 @@ class Session:
             "LC_ALL": "C.UTF-8",
             "QT_QPA_PLATFORM": "xcb",
         }
-        self._spawn(["openbox"], env=self.desktop_env())
-        wait_until(lambda: self.x("xprop", "-root", "_NET_SUPPORTING_WM_CHECK",
-                                  check_rc=False).find("window id") >= 0,
-                   10, "openbox to manage the display")
+        # Now and then openbox, started the moment Xvfb names its display, cannot open it yet and
+        # ends at once; it is started again then.
+        for attempt in range(3):
+            openbox = self._spawn(["openbox"], env=self.desktop_env())
+            managed = wait_until(
+                lambda: openbox.poll() is not None or self.x(
+                    "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_rc=False).find(
+                        "window id") >= 0, 10, "openbox to manage the display")
+            if openbox.poll() is None and managed:
+                return
+            time.sleep(0.2)
+        raise CaseFailure("openbox could not open the display")
 
     def _make_desktop(self):
         """A private home whose desktop opens text, http and mailto with a recording handler."""
