@@ -9,11 +9,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 namespace dirtally::testtree {
 
@@ -216,6 +219,26 @@ bool leaveOpenFiles(std::size_t spare) {
     getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = static_cast<rlim_t>(taken.back());
     return taken.back() >= 0 && setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+// The user's processes and threads are counted by probing: a thread first starts when the limit
+// passes that count.
+bool leaveThreads(std::size_t spare) {
+    struct rlimit limit {};
+    getrlimit(RLIMIT_NPROC, &limit);
+    const rlim_t most = limit.rlim_max;
+    for (limit.rlim_cur = 1; limit.rlim_cur < std::min<rlim_t>(most, 1 << 20); ++limit.rlim_cur) {
+        setrlimit(RLIMIT_NPROC, &limit);
+        try {
+            std::thread([] {}).join();
+        } catch (const std::system_error&) {
+            continue;
+        }
+        // Started with the limit at 1 means the limit is not applied to this process.
+        limit.rlim_cur += static_cast<rlim_t>(spare) - 1;
+        return limit.rlim_cur > static_cast<rlim_t>(spare) && setrlimit(RLIMIT_NPROC, &limit) == 0;
+    }
+    return false;
 }
 
 std::size_t openFileCount() {

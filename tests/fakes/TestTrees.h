@@ -53,6 +53,9 @@ void removeChain(const std::string& parent, const char* name);
 int runUnprivileged(const std::function<int()>& body);
 // Lowers the limit of open files so that exactly `spare` more can be opened; false if it cannot.
 bool leaveOpenFiles(std::size_t spare);
+// Lowers the limit of processes so that `spare` more threads can start, if nothing else of this
+// user starts meanwhile; false if the limit does not bind this process.
+bool leaveThreads(std::size_t spare);
 
 std::size_t openFileCount();
 std::size_t threadCount();

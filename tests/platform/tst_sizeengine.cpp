@@ -157,7 +157,8 @@ class SizeEngineTest : public QObject {
     void unreadableFoldersHaveNoSize();
     void limitOfOpenFiles_data();
     void limitOfOpenFiles();
-    void noThreadToSizeWith();
+    void fewerThreadsThanWanted_data();
+    void fewerThreadsThanWanted();
     void cancelLeavesNothingBehind();
     void pseudoFileSystemsAreNotEntered();
     void bindMountCycleIsCut();
@@ -371,31 +372,44 @@ void SizeEngineTest::limitOfOpenFiles() {
     QCOMPARE(wrong, 0);
 }
 
-// With no thread to be had, a sizing neither works on the caller's thread nor waits: each root
-// ends at once, out of resources. The limit of processes binds no root, so the child drops root.
-void SizeEngineTest::noThreadToSizeWith() {
+void SizeEngineTest::fewerThreadsThanWanted_data() {
+    QTest::addColumn<int>("threads");
+    QTest::newRow("none") << 0;
+    QTest::newRow("one of many") << 1;
+    QTest::newRow("two of many") << 2;
+}
+
+// With fewer threads than wanted the job works with those it got. With none it neither works on
+// the caller's thread nor waits: each root ends at once, out of resources. The limit of processes
+// binds no root, so the child drops root.
+void SizeEngineTest::fewerThreadsThanWanted() {
+    QFETCH(int, threads);
     const Scratch scratch;
     const std::string& parent = scratch.path();
     chmod(parent.c_str(), 0755);
     kTrees.at("bushy tree")(parent);
-    const int status = runUnprivileged([&] {
-        const struct rlimit noProcesses {};
-        setrlimit(RLIMIT_NPROC, &noProcesses);
-        try {
-            std::thread([] {}).join();
+    const std::vector<std::string> roots{"a0", "a1", "a2"};
+    std::vector<QByteArray> expected;
+    for (const std::string& root : roots) {
+        expected.push_back(threads == 0 ? sizeText(FolderSize::outOfResources(EAGAIN))
+                                        : sizeText(referenceSize(parent + "/" + root)));
+    }
+    const int wrong = runUnprivileged([&] {
+        if (!leaveThreads(static_cast<std::size_t>(threads))) {
             return 98;
-        } catch (const std::system_error&) {
         }
         SizeEngine engine;
-        auto job = engine.start({parent, {"a0", "a1"}, true});
-        const FolderSize none = FolderSize::outOfResources(EAGAIN);
-        const bool ended = job->wait(0, kPatience) && job->wait(1, kPatience);
-        return ended && job->result(0) == none && job->result(1) == none ? 0 : 1;
+        auto job = engine.start({parent, roots, false});
+        int count = 0;
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            count += !job->wait(i, kPatience) || sizeText(job->result(i)) != expected[i];
+        }
+        return count;
     });
-    if (status == 98) {
+    if (wrong == 98) {
         QSKIP("the limit of processes does not bind here");
     }
-    QCOMPARE(status, 0);
+    QCOMPARE(wrong, 0);
 }
 
 void SizeEngineTest::cancelLeavesNothingBehind() {
