@@ -67,7 +67,9 @@ def remove_tree(root):
         # Top-down, each folder is opened after its parent made it readable again.
         for _, dirs, _, fd in os.fwalk(os.fsencode(root)):
             for name in dirs:
-                os.chmod(name, 0o755, dir_fd=fd, follow_symlinks=False)
+                # Linux has no lchmod: links to folders are left alone by looking first.
+                if stat.S_ISDIR(os.stat(name, dir_fd=fd, follow_symlinks=False).st_mode):
+                    os.chmod(name, 0o755, dir_fd=fd)
     shutil.rmtree(root, ignore_errors=True)
 
 
