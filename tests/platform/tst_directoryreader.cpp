@@ -119,8 +119,8 @@ void DirectoryReaderTest::foldersThatCannotBeRead() {
 
 // Root reads everything: the reading runs where permissions bind.
 void DirectoryReaderTest::folderWithoutPermissionCannotBeRead() {
-    QTemporaryDir dir;
-    const std::string folder = dir.path().toStdString();
+    const dirtally::testtree::Scratch scratch;  // opens the shut folder again to remove it
+    const std::string& folder = scratch.path();
     chmod(folder.c_str(), 0755);
     mkdir((folder + "/shut").c_str(), 0311);
     touch(folder + "/shut/file");
