@@ -13,7 +13,6 @@ namespace dirtally {
 namespace {
 // Ten times a second is as often as an eye follows, and costs the run nothing.
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
-const char* const kReportName = "/Dirtallied.txt";
 }  // namespace
 
 ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirectory,
@@ -22,7 +21,7 @@ ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirecto
     inputs_.folder = folderPath(line.folder, currentDirectory);
     inputs_.oneLevel = !line.all;
     // The window's rule: the report goes into the folder it is about.
-    inputs_.report = line.output.empty() ? inputs_.folder + kReportName : line.output;
+    inputs_.report = line.output.empty() ? reportInFolder(inputs_.folder) : line.output;
     inputs_.today = today;
     inputs_.kind = line.csv ? ReportKind::Csv : ReportKind::Text;
 }

@@ -1,5 +1,7 @@
 #include "listing/CsvFormat.h"
 
+#include <algorithm>
+
 #include "listing/ReportWriter.h"
 
 namespace dirtally {

@@ -23,6 +23,13 @@ enum class RunState {
 // The report's two formats: the text Dirtally has always written, or CSV for spreadsheets.
 enum class ReportKind { Text, Csv };
 
+// The report a run writes unless another was chosen: "Dirtallied.txt" in the listed folder. The
+// separator is added, not merged: after a one-level run the folder ends in "/", and the doubled
+// separator names the same file.
+inline Path reportInFolder(const Path& folder) {
+    return folder + "/Dirtallied.txt";
+}
+
 // What a run works on, fixed when it starts.
 struct RunInputs {
     Path folder;           // the folder to list, as the host names it

@@ -15,7 +15,6 @@ namespace dirtally {
 
 namespace {
 constexpr std::uint64_t kLeastFreeBytes = 1000;
-const char* const kReportName = "/Dirtallied.txt";
 
 // Qt has no call for the locale's time separator: take the first one its time format uses.
 QChar timeSeparator() {
@@ -107,9 +106,7 @@ void MainWindowOperations::outputChoice() {
     save.createPrompt = true;
     save.hideReadOnly = true;
 
-    // The separator is not collapsed: after a one-level run the folder line ends in "/" and the
-    // doubled separator names the same file.
-    state_.outputPath = state_.folderLine + kReportName;
+    state_.outputPath = reportInFolder(state_.folderLine);
     state_.lastOutputPath = state_.outputPath;
 
     const auto space = services_.folders.driveSpace(state_.folderLine);
