@@ -8,14 +8,14 @@
 #include <stdlib.h>
 #include <time.h>
 
-typedef ssize_t (*getdents64_call)(int, void *, size_t);
+typedef ssize_t (*getdents64_call)(int, void*, size_t);
 
 static getdents64_call real_getdents64;
 static struct timespec delay;
 
 __attribute__((constructor)) static void load(void) {
     real_getdents64 = (getdents64_call)dlsym(RTLD_NEXT, "getdents64");
-    const char *text = getenv("DIRTALLY_E2E_GETDENTS_DELAY_MS");
+    const char* text = getenv("DIRTALLY_E2E_GETDENTS_DELAY_MS");
     const long ms = text ? strtol(text, NULL, 10) : 0;
     if (ms > 0) {
         delay.tv_sec = ms / 1000;
@@ -23,7 +23,7 @@ __attribute__((constructor)) static void load(void) {
     }
 }
 
-ssize_t getdents64(int fd, void *buffer, size_t length) {
+ssize_t getdents64(int fd, void* buffer, size_t length) {
     if (real_getdents64 == NULL) {
         errno = ENOSYS;
         return -1;
