@@ -26,7 +26,8 @@ phase() {
 }
 summary=()
 
-if command -v ccache > /dev/null; then
+# ccache speeds the builds up where the user keeps a cache already; none is made in their home.
+if command -v ccache > /dev/null && [[ -d $(ccache -k cache_dir 2> /dev/null) ]]; then
     export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
 fi
 # The developers' build: every warning an error, every option named.
