@@ -125,7 +125,7 @@ class TestReportFormat : public QObject {
         format.header("/", false, QDate(2026, 12, 6));
         out.flush();
         const qint64 headerBytes = buffer.size();
-        format.folder(name, FolderSize::of(0));
+        format.folder({pathFromText(name), FolderSize::of(0)});
         out.flush();
         QCOMPARE(buffer.data().mid(headerBytes), line);
     }
