@@ -57,7 +57,7 @@ std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entr
     // An entry whose attributes cannot be read counts as a sub-folder.
     for (const DirEntry& entry : entries) {
         if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name)) &&
-            !counting.excludes(entry.name, '/' + entry.name)) {
+            !counting.excludes(entry.name.c_str(), ('/' + entry.name).c_str())) {
             names.push_back(entry.name);
         }
     }
