@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
 #include <algorithm>
 #include <cstring>
@@ -162,6 +163,31 @@ struct Mount {
     }
 };
 
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// A btrfs file system in an image file beneath `folder`, mounted on a loop device while it lives.
+struct BtrfsImage {
+    std::string at;
+    bool made = false;
+    explicit BtrfsImage(const std::string& folder) : at(folder + "/btrfs") {
+        makeFolder(at);
+        makeFile(folder + "/image", 256 << 20);
+        const QString image = QString::fromStdString(folder + "/image");
+        made = run("mkfs.btrfs", {"-q", image}) &&
+               run("mount", {"-o", "loop", image, QString::fromStdString(at)});
+    }
+    ~BtrfsImage() {
+        if (made) {
+            umount(at.c_str());
+        }
+    }
+};
+
 }  // namespace
 
 class SizeEngineTest : public QObject {
@@ -182,6 +208,7 @@ class SizeEngineTest : public QObject {
     void cancelLeavesNothingBehind();
     void pseudoFileSystemsAreNotEntered();
     void bindMountCycleIsCut();
+    void btrfsSubvolumesAreRead();
     void driveSpaceMatchesStatvfs_data();
     void driveSpaceMatchesStatvfs();
     void driveSpaceOfNoFileSystem_data();
@@ -537,6 +564,31 @@ void SizeEngineTest::bindMountCycleIsCut() {
     QVERIFY(job->wait(0, kPatience));
     QCOMPARE(job->result(0), FolderSize::of(30));
     QCOMPARE(job->tree(0).size(), std::size_t{2});
+}
+
+// Each btrfs subvolume has a device of its own, which its parent's listing does not show. Its
+// folders reopened by name are still known as themselves: with one folder open at a time, and in
+// a child that may open three more files.
+void SizeEngineTest::btrfsSubvolumesAreRead() {
+    const Scratch scratch;
+    chmod(scratch.path().c_str(), 0755);
+    const BtrfsImage btrfs(scratch.path());
+    if (!btrfs.made) {
+        QSKIP("needs root, mkfs.btrfs and a loop device");
+    }
+    const std::string& parent = btrfs.at;
+    makeFolder(parent + "/top");
+    QVERIFY(run("btrfs", {"subvolume", "create", QString::fromStdString(parent + "/top/vol2")}));
+    kTrees.at("bushy tree")(parent + "/top/vol2");
+    const QByteArray expected =
+        sizeText(referenceSize(parent + "/top")) + describe(referenceTree(parent + "/top"));
+    const auto sized = [&](unsigned workers, std::size_t budget) {
+        auto job = SizeEngine(workers, budget).start({parent, {"top"}, true});
+        return job->wait(0, kPatience) ? sizeText(job->result(0)) + describe(job->tree(0)) : "";
+    };
+    QCOMPARE(sized(1, 1), expected);
+    QCOMPARE(runUnprivileged([&] { return leaveOpenFiles(3) && sized(16, 0) == expected ? 0 : 1; }),
+             0);
 }
 
 void SizeEngineTest::driveSpaceMatchesStatvfs_data() {

@@ -74,12 +74,14 @@ class Job final : public SizingJob {
     // Opening folders and sharing their handles (SizeEngineJobOpen.cpp).
     bool enter(Node& node, Scratch& scratch);
     bool identify(Node& node, int fd);
-    bool skipped(const Node& node, int fd, bool mountRoot) const;
+    bool mayStartMount(const Node& node, const struct statx& info) const;
+    bool repeatsAncestor(const Node& node, int fd, int& error) const;
     int openFolder(Node& node, Scratch& scratch, bool& sameMount);
-    int reopenFromTop(Node& node, Scratch& scratch);
+    int reopenFromTop(Node& node, Scratch& scratch, bool& sameMount);
     void letGo(Node& node, std::uint32_t share = 1);
     void closeEarly(Node& node);
-    void closeHandle(Node& node);
+    void closeHandle(Node& node, bool early = false);
+    static bool keepIdentity(Node& node);
 
     // Running short of handles, memory or threads (SizeEngineJobShortage.cpp).
     int openAgain(Node& node, Scratch& scratch, bool& sameMount);

@@ -96,7 +96,6 @@ bool Job::isLeftOut(const struct statx& info) const {
 void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
     const bool kept = parent.kept && entry.name[0] != '.';
     Node* child = new Node(&parent, parent.root, entry.name, kept);
-    child->ino = entry.ino;
     if (kept) {
         parent.keptChildren.push_back(child);
     }
