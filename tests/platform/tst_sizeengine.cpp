@@ -564,6 +564,8 @@ void SizeEngineTest::bindMountCycleIsCut() {
     QVERIFY(job->wait(0, kPatience));
     QCOMPARE(job->result(0), FolderSize::of(30));
     QCOMPARE(job->tree(0).size(), std::size_t{2});
+    // The folder whose sub-folders are sized is on the path as well.
+    QCOMPARE(sizeOf(engine, parent + "/root", "a"), FolderSize::of(20));
 }
 
 // Each btrfs subvolume has a device of its own, which its parent's listing does not show. Its
