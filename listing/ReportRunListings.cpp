@@ -91,7 +91,11 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs
     if (root != inputs.folder) {
         host_.setFolder(root);
     }
-    listRoots(out, {root, subFolders(entries, false, inputs.counting), false, inputs.counting}, {});
+    listRoots(out,
+              {.parent = root,
+               .children = subFolders(entries, false, inputs.counting),
+               .counting = inputs.counting},
+              {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
@@ -101,8 +105,10 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs
 ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                                         const std::vector<DirEntry>& entries) {
     listRoots(out,
-              {withSeparator(inputs.folder), subFolders(entries, true, inputs.counting), true,
-               inputs.counting},
+              {.parent = withSeparator(inputs.folder),
+               .children = subFolders(entries, true, inputs.counting),
+               .keepTree = true,
+               .counting = inputs.counting},
               [&](const Path& top, const std::vector<FolderNode>& tree) {
                   std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QProcess>
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -43,6 +45,24 @@ QByteArray describe(const std::vector<FolderNode>& tree) {
                 "\n";
     }
     return text;
+}
+
+// Failures in one order, whatever order the workers met them in.
+QByteArray describe(std::vector<ReadFailure> failures) {
+    std::sort(failures.begin(), failures.end(),
+              [](const ReadFailure& a, const ReadFailure& b) { return a.path < b.path; });
+    QByteArray text;
+    for (const ReadFailure& failure : failures) {
+        text +=
+            QByteArray::fromStdString(failure.path) + ": " + std::strerror(failure.error) + "\n";
+    }
+    return text;
+}
+
+FileIdentity identityOf(const std::string& path) {
+    struct stat info {};
+    lstat(path.c_str(), &info);
+    return {info.st_dev, info.st_ino};
 }
 
 void makeSocket(const std::string& path) {
@@ -143,6 +163,31 @@ struct Mount {
     }
 };
 
+bool run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+// A btrfs file system in an image file beneath `folder`, mounted on a loop device while it lives.
+struct BtrfsImage {
+    std::string at;
+    bool made = false;
+    explicit BtrfsImage(const std::string& folder) : at(folder + "/btrfs") {
+        makeFolder(at);
+        makeFile(folder + "/image", 256 << 20);
+        const QString image = QString::fromStdString(folder + "/image");
+        made = run("mkfs.btrfs", {"-q", image}) &&
+               run("mount", {"-o", "loop", image, QString::fromStdString(at)});
+    }
+    ~BtrfsImage() {
+        if (made) {
+            umount(at.c_str());
+        }
+    }
+};
+
 }  // namespace
 
 class SizeEngineTest : public QObject {
@@ -152,6 +197,7 @@ class SizeEngineTest : public QObject {
     void sizesMatchTheReferenceWalk_data();
     void sizesMatchTheReferenceWalk();
     void severalRootsInOnePass();
+    void leftOutFilesAddNothing();
     void treeTenThousandLevelsDeep();
     void vanishingEntriesAreNotCounted();
     void unreadableFoldersHaveNoSize();
@@ -162,6 +208,7 @@ class SizeEngineTest : public QObject {
     void cancelLeavesNothingBehind();
     void pseudoFileSystemsAreNotEntered();
     void bindMountCycleIsCut();
+    void btrfsSubvolumesAreRead();
     void driveSpaceMatchesStatvfs_data();
     void driveSpaceMatchesStatvfs();
     void driveSpaceOfNoFileSystem_data();
@@ -219,6 +266,27 @@ void SizeEngineTest::severalRootsInOnePass() {
             QCOMPARE(describe(job->tree(i)), describe(referenceTree(path)));
         }
     }
+}
+
+// The report grows inside the folders it sizes: every name of it adds nothing, other files count.
+void SizeEngineTest::leftOutFilesAddNothing() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/root");
+    makeFolder(parent + "/root/other");
+    makeFile(parent + "/root/report", 1000);
+    makeFile(parent + "/root/kept", 5);
+    link((parent + "/root/report").c_str(), (parent + "/root/other/again").c_str());
+    makeFile(parent + "/temporary", 70);
+    const FileIdentity kept = identityOf(parent + "/root/kept");
+    const std::vector<FileIdentity> leftOut = {identityOf(parent + "/temporary"),
+                                               identityOf(parent + "/root/report"),
+                                               {kept.device + 1, kept.inode}};
+    SizeEngine engine;
+    auto job = engine.start({parent, {"root", ""}, false, leftOut});
+    QVERIFY(job->wait(0, kPatience) && job->wait(1, kPatience));
+    QCOMPARE(job->result(0), FolderSize::of(5));
+    QCOMPARE(job->result(1), FolderSize::of(5));
 }
 
 void SizeEngineTest::treeTenThousandLevelsDeep() {
@@ -292,6 +360,7 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
     // Listable but not searchable: names can be read, attributes cannot.
     makeFolder(parent + "/listable");
     makeFile(parent + "/listable/file", 30);
+    makeFile(parent + "/listable/other", 31);
     chmod((parent + "/listable").c_str(), 0644);
     makeFolder(parent + "/tree");
     makeFolder(parent + "/tree/x");
@@ -304,15 +373,25 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
     makeFile(parent + "/tree/y/file", 60);
     const std::vector<std::string> roots = {"open", "locked", "listable", "tree"};
 
+    // Each unreadable folder is named once, and the same ones whether or not the tree is kept.
+    const std::vector<QByteArray> named = {"", "locked/inside: Permission denied\n",
+                                           "listable: Permission denied\n",
+                                           "tree/x/shut: Permission denied\n"};
+
     const int status = runUnprivileged([&] {
         SizeEngine engine;
         auto job = engine.start({parent, roots, true});
+        auto flat = engine.start({parent, roots, false});
         int faults = 0;
         for (std::size_t i = 0; i < roots.size(); ++i) {
             const FolderSize expected = referenceSize(parent + "/" + roots[i]);
             if (!job->wait(i, kPatience) || job->result(i) != expected ||
                 expected.readable != (roots[i] == "open")) {
                 faults |= 1 << i;
+            }
+            if (!flat->wait(i, kPatience) || describe(job->failures(i)) != named[i] ||
+                describe(flat->failures(i)) != named[i]) {
+                faults |= 1 << 6;
             }
         }
         if (describe(job->tree(3)) != describe(referenceTree(parent + "/tree")) ||
@@ -485,6 +564,33 @@ void SizeEngineTest::bindMountCycleIsCut() {
     QVERIFY(job->wait(0, kPatience));
     QCOMPARE(job->result(0), FolderSize::of(30));
     QCOMPARE(job->tree(0).size(), std::size_t{2});
+    // The folder whose sub-folders are sized is on the path as well.
+    QCOMPARE(sizeOf(engine, parent + "/root", "a"), FolderSize::of(20));
+}
+
+// Each btrfs subvolume has a device of its own, which its parent's listing does not show. Its
+// folders reopened by name are still known as themselves: with one folder open at a time, and in
+// a child that may open three more files.
+void SizeEngineTest::btrfsSubvolumesAreRead() {
+    const Scratch scratch;
+    chmod(scratch.path().c_str(), 0755);
+    const BtrfsImage btrfs(scratch.path());
+    if (!btrfs.made) {
+        QSKIP("needs root, mkfs.btrfs and a loop device");
+    }
+    const std::string& parent = btrfs.at;
+    makeFolder(parent + "/top");
+    QVERIFY(run("btrfs", {"subvolume", "create", QString::fromStdString(parent + "/top/vol2")}));
+    kTrees.at("bushy tree")(parent + "/top/vol2");
+    const QByteArray expected =
+        sizeText(referenceSize(parent + "/top")) + describe(referenceTree(parent + "/top"));
+    const auto sized = [&](unsigned workers, std::size_t budget) {
+        auto job = SizeEngine(workers, budget).start({parent, {"top"}, true});
+        return job->wait(0, kPatience) ? sizeText(job->result(0)) + describe(job->tree(0)) : "";
+    };
+    QCOMPARE(sized(1, 1), expected);
+    QCOMPARE(runUnprivileged([&] { return leaveOpenFiles(3) && sized(16, 0) == expected ? 0 : 1; }),
+             0);
 }
 
 void SizeEngineTest::driveSpaceMatchesStatvfs_data() {
