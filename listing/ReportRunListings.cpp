@@ -77,7 +77,10 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         if (!known(names[i], size)) {
             return;
         }
-        out.sink.folder({names[i], size});
+        // A mount point that -x leaves out is not listed, as du -x leaves it out.
+        if (!size.otherFileSystem) {
+            out.sink.folder({names[i], size});
+        }
         add(size);
         if (beneath && !beneath(names[i], job->tree(i))) {
             return;

@@ -14,7 +14,7 @@ struct Counting {
     bool linksOnce = false;      // a file with several links counts once, at its first place
     // Shell patterns (fnmatch) of what is neither counted, listed nor entered: matched against an
     // entry's name, or, when the pattern starts with "/", against its path below the folder.
-    std::vector<std::string> exclude;
+    std::vector<std::string> exclude{};
 
     // Whether an entry is left out: `name` is its own name, `below` its path below the folder,
     // starting with "/" ("/photos/2019"), which only path patterns read (see hasPathPatterns).

@@ -13,7 +13,6 @@ namespace dirtally::sizeengine {
 namespace {
 
 constexpr int kEntryFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
-constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE | STATX_INO;
 
 }  // namespace
 
@@ -35,6 +34,7 @@ void Job::read(Node& node, Scratch& scratch) {
     DirentReader reader(node.fd, {scratch.buffer.get(), Scratch::kBufferSize});
     std::uint64_t bytes = 0;
     bool stop = false;
+    scratch.place = 0;
     while (!stop && fill(reader, node)) {
         RawEntry entry;
         while (reader.next(entry)) {
@@ -45,6 +45,7 @@ void Job::read(Node& node, Scratch& scratch) {
                 break;
             }
             sizeEntry(node, entry, bytes, scratch);
+            ++scratch.place;
         }
         push(scratch.batch);
         scratch.batch.clear();
@@ -56,14 +57,17 @@ void Job::read(Node& node, Scratch& scratch) {
 
 // Counts one entry; marks the folder where the entry's attributes cannot be read.
 void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
+    if (!request_.counting.exclude.empty() && isExcluded(node, entry.name)) {
+        return;
+    }
     if (entry.type == DT_DIR) {
         adopt(node, entry, scratch);
         return;
     }
     struct statx info;
-    const int error = statx(node.fd, entry.name, kEntryFlags, kEntryMask, &info) == 0
+    const int error = statx(node.fd, entry.name, kEntryFlags, entryMask_, &info) == 0
                           ? 0
-                          : statAgain(node.fd, entry.name, kEntryFlags, kEntryMask, info);
+                          : statAgain(node.fd, entry.name, kEntryFlags, entryMask_, info);
     if (error != 0) {
         // An entry gone since the folder was read is simply not counted.
         if (error != ENOENT) {
@@ -78,9 +82,36 @@ void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scr
         }
         return;
     }
-    if (!isLeftOut(info)) {
-        bytes += info.stx_size;
+    if (isLeftOut(info)) {
+        return;
     }
+    if (links_ && info.stx_nlink > 1) {
+        meetLink(node, info, scratch.place);
+        return;
+    }
+    bytes += request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size;
+}
+
+bool Job::isExcluded(const Node& node, const char* name) const {
+    const std::string below = pathPatterns_ ? '/' + pathOf(node) + '/' + name : std::string();
+    return request_.counting.excludes(name, below.c_str());
+}
+
+// A file linked more than once counts where the links have their first place: the folder in hand
+// when that is this place, the nearest listed folder above it otherwise.
+void Job::meetLink(Node& node, const struct statx& info, std::uint32_t place) {
+    std::vector<std::uint32_t> key{place};
+    Node* holder = nullptr;
+    for (Node* folder = &node; folder; folder = folder->parent) {
+        key.push_back(folder->parent ? folder->place : static_cast<std::uint32_t>(folder->root));
+        if (!holder && (folder->kept || !folder->parent)) {
+            holder = folder;
+        }
+    }
+    std::reverse(key.begin(), key.end());
+    links_->meet({makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino},
+                 request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size,
+                 std::move(key), holder);
 }
 
 // The report being written grows while it is sized; it must not count itself.
@@ -96,6 +127,7 @@ bool Job::isLeftOut(const struct statx& info) const {
 void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
     const bool kept = parent.kept && entry.name[0] != '.';
     Node* child = new Node(&parent, parent.root, entry.name, kept);
+    child->place = scratch.place;
     if (kept) {
         parent.keptChildren.push_back(child);
     }

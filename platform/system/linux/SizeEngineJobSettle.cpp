@@ -8,6 +8,9 @@ namespace dirtally::sizeengine {
 namespace {
 
 FolderSize sizeOf(const Node& node) {
+    if (node.otherFileSystem) {
+        return {.readable = true, .otherFileSystem = true};
+    }
     const int fault = node.fault.load(std::memory_order_relaxed);
     if (fault == 0) {
         return FolderSize::of(node.bytes.load(std::memory_order_relaxed));
@@ -33,6 +36,10 @@ std::vector<FolderNode> takeTree(Node& root) {
     while (!todo.empty()) {
         auto [node, parent] = todo.back();
         todo.pop_back();
+        if (node->otherFileSystem) {
+            delete node;
+            continue;
+        }
         const std::size_t index = tree.size();
         tree.push_back({node->name, parent, sizeOf(*node)});
         for (auto it = node->keptChildren.rbegin(); it != node->keptChildren.rend(); ++it) {
@@ -58,6 +65,12 @@ void Job::fail(Node& node, int error) {
 // Puts the folder on its root's list of failures, by its path from the sizing's parent.
 void Job::name(Node& node, int error) {
     node.named = true;
+    std::string path = pathOf(node);
+    std::lock_guard lock(resultLock_);
+    failures_[node.root].push_back({std::move(path), error});
+}
+
+std::string Job::pathOf(const Node& node) const {
     std::vector<const std::string*> names;
     const Node* up = &node;
     for (; up->parent; up = up->parent) {
@@ -68,8 +81,7 @@ void Job::name(Node& node, int error) {
         path += path.empty() ? "" : "/";
         path += **it;
     }
-    std::lock_guard lock(resultLock_);
-    failures_[node.root].push_back({std::move(path), error});
+    return path;
 }
 
 void Job::done(Node& node) {
@@ -99,10 +111,16 @@ void Job::settle(Node* node) {
 }
 
 void Job::finishRoot(Node* root) {
-    const std::size_t index = root->root;
-    RootResult result{true, sizeOf(*root), takeTree(*root)};
-    delete root;
-    finishRoot(index, std::move(result));
+    if (!links_) {
+        publish(root);
+    } else {
+        std::lock_guard lock(publishLock_);
+        walked_[root->root] = root;
+        for (; published_ < walked_.size() && walked_[published_]; ++published_) {
+            links_->credit(published_);
+            publish(walked_[published_]);
+        }
+    }
     bool last = false;
     {
         std::lock_guard lock(stackLock_);
@@ -111,6 +129,13 @@ void Job::finishRoot(Node* root) {
     if (last) {
         stackReady_.notify_all();
     }
+}
+
+void Job::publish(Node* root) {
+    const std::size_t index = root->root;
+    RootResult result{true, sizeOf(*root), takeTree(*root)};
+    delete root;
+    finishRoot(index, std::move(result));
 }
 
 }  // namespace dirtally::sizeengine
