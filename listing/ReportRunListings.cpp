@@ -77,15 +77,34 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         if (!known(names[i], size)) {
             return;
         }
+        // Only a root without a size has folders beneath that could not be read.
+        Failures failures;
+        if (!size.readable) {
+            for (const ReadFailure& failure : job->failures(i)) {
+                failures.emplace(failure.path, failure.error);
+            }
+        }
         // A mount point that -x leaves out is not listed, as du -x leaves it out.
         if (!size.otherFileSystem) {
-            out.sink.folder({names[i], size});
+            out.sink.folder(listed(names[i], size, failures));
         }
         add(size);
-        if (beneath && !beneath(names[i], job->tree(i))) {
+        if (beneath && !beneath(names[i], job->tree(i), failures)) {
             return;
         }
     }
+}
+
+ListedFolder ReportRun::listed(const Path& path, const FolderSize& size, const Failures& failures) {
+    if (size.readable) {
+        return {path, size};
+    }
+    auto failure = failures.find(path);
+    if (failure == failures.end()) {
+        failure = failures.lower_bound(path + '/');
+    }
+    const bool beneath = failure != failures.end() && failure->first.starts_with(path);
+    return {path, size, beneath ? failure->second : 0};
 }
 
 ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs,
@@ -112,7 +131,7 @@ ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                .children = subFolders(entries, true, inputs.counting),
                .keepTree = true,
                .counting = inputs.counting},
-              [&](const Path& top, const std::vector<FolderNode>& tree) {
+              [&](const Path& top, const std::vector<FolderNode>& tree, const Failures& failures) {
                   std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {
                       pace(out);
@@ -123,7 +142,7 @@ ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                       if (state_ == RunState::Stopping || !known(paths[n], node.size)) {
                           return false;
                       }
-                      out.sink.folder({paths[n], node.size});
+                      out.sink.folder(listed(paths[n], node.size, failures));
                   }
                   return true;
               });
