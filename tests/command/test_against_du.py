@@ -1,12 +1,7 @@
 #!/usr/bin/env python3
-"""dirtally-report's counting options held against du on the same tree: sparse files, hard links
-inside and across sub-folders and in a dot-folder, and, when the test may mount, a tmpfs below a
-sub-folder and one as a sub-folder. du is given the sub-folders in one invocation, in the
-report's order, so that it too counts a link at its first place; the folders' own sizes, which
-dirtally-report never counts, are taken off du's.
-
-    test_against_du.py --command build/dirtally-report
-"""
+"""dirtally-report's counting options against du on one tree (see tests/README.md). du is given
+the sub-folders in one invocation, in the report's order, so that it too counts a link at its
+first place; the folders' own sizes, which dirtally-report never counts, are taken off du's."""
 import argparse
 import json
 import os
@@ -50,9 +45,8 @@ def folders_own(path, attribute, device=None):
     """The sum of an attribute of every folder beneath path, path included."""
     total = 0
     for at, subs, _ in os.walk(path):
-        info = os.lstat(at)
         subs[:] = [s for s in subs if device is None or os.lstat(f"{at}/{s}").st_dev == device]
-        total += attribute(info)
+        total += attribute(os.lstat(at))
     return total
 
 
