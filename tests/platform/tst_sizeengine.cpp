@@ -199,6 +199,7 @@ class SizeEngineTest : public QObject {
     // Every thread allocates from the one heap, so that a child forked to run out of memory has
     // no other arena, inherited from earlier cases, that its limit on address space cannot bind.
     void initTestCase() { mallopt(M_ARENA_MAX, 1); }
+    void memoryRunningOut();  // first, while what is left in the heap is little and quickly taken
     void sizesMatchTheReferenceWalk_data();
     void sizesMatchTheReferenceWalk();
     void severalRootsInOnePass();
@@ -208,7 +209,6 @@ class SizeEngineTest : public QObject {
     void unreadableFoldersHaveNoSize();
     void limitOfOpenFiles_data();
     void limitOfOpenFiles();
-    void memoryRunningOut();
     void fewerThreadsThanWanted_data();
     void fewerThreadsThanWanted();
     void cancelLeavesNothingBehind();
