@@ -1,3 +1,4 @@
+#include <malloc.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -12,6 +13,7 @@
 #include <QTest>
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -197,6 +199,10 @@ class SizeEngineTest : public QObject {
     Q_OBJECT
 
   private slots:
+    // Every thread allocates from the one heap, so that a child forked to run out of memory has
+    // no other arena, inherited from earlier cases, that its limit on address space cannot bind.
+    void initTestCase() { mallopt(M_ARENA_MAX, 1); }
+    void memoryRunningOut();  // first, while what is left in the heap is little and quickly taken
     void sizesMatchTheReferenceWalk_data();
     void sizesMatchTheReferenceWalk();
     void severalRootsInOnePass();
@@ -513,6 +519,60 @@ void SizeEngineTest::limitOfOpenFiles() {
         return count;
     });
     QCOMPARE(wrong, 0);
+}
+
+// Memory that runs out while the workers size a tree ends no process and leaves no root
+// unreadable: each is exact or out of memory. The child's one heap cannot grow past the lowered
+// limit, and what is left in it is taken as the sizing starts.
+void SizeEngineTest::memoryRunningOut() {
+#ifdef __SANITIZE_ADDRESS__
+    QSKIP("the address sanitizer ends the process where memory runs out");
+#endif
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    chmod(parent.c_str(), 0755);
+    std::vector<std::string> roots;
+    for (int i = 0; i < 20; ++i) {
+        roots.push_back(std::to_string(i));
+        makeFolder(parent + "/" + roots[i]);
+        makeFile(parent + "/" + roots[i] + "/file", i + 1);
+        for (int j = 0; j < 50; ++j) {
+            makeFolder(parent + "/" + roots[i] + "/" + std::to_string(j));
+        }
+    }
+    const int status = runUnprivileged([&] {
+        std::vector<void*> taken(1 << 20);
+        struct rlimit unbound {
+        }, low{};
+        getrlimit(RLIMIT_AS, &unbound);
+        low = unbound;
+        std::ifstream("/proc/self/statm") >> low.rlim_cur;
+        low.rlim_cur *= sysconf(_SC_PAGESIZE);
+        auto job = SizeEngine(2, 0).start({parent, roots, true});
+        setrlimit(RLIMIT_AS, &low);
+        std::size_t count = 0;
+        for (std::size_t size = 1 << 20; size >= 16; size /= 4) {
+            while (count < taken.size() && (taken[count] = std::malloc(size)) != nullptr) {
+                ++count;
+            }
+        }
+        bool done = true;
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            done = job->wait(i, kPatience) && done;
+        }
+        std::for_each(taken.begin(), taken.begin() + count, std::free);
+        setrlimit(RLIMIT_AS, &unbound);
+        int exact = 0, shortOfMemory = 0;
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            exact += job->result(i) == FolderSize::of(i + 1) && job->tree(i).size() == 50;
+            shortOfMemory += job->result(i) == FolderSize::outOfResources(ENOMEM);
+        }
+        return !done                                        ? 1
+               : shortOfMemory == 0                         ? 2
+               : exact + shortOfMemory != int(roots.size()) ? 3
+                                                            : 0;
+    });
+    QCOMPARE(status, 0);
 }
 
 void SizeEngineTest::fewerThreadsThanWanted_data() {

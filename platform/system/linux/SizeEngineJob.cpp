@@ -79,7 +79,8 @@ int Job::startWorkers() {
     int error = 0;
     try {
         while (workers_.size() < wanted) {
-            workers_.emplace_back([this] { work(); });
+            workers_.emplace_back(
+                [this, scratch = std::make_unique<Scratch>()] { work(*scratch); });
         }
     } catch (const std::system_error& e) {
         error = e.code().value();
@@ -139,8 +140,7 @@ void Job::cancel() {
     cancelled_.store(true, std::memory_order_relaxed);
 }
 
-void Job::work() {
-    Scratch scratch;
+void Job::work(Scratch& scratch) {
     while (Node* node = pop()) {
         process(*node, scratch);
     }
@@ -164,11 +164,22 @@ void Job::push(std::span<Node* const> nodes) {
         return;
     }
     std::size_t wake = 0;
+    bool queued = true;
     {
         std::lock_guard lock(stackLock_);
-        // Reversed, so that the first sub-folder found is the next one taken.
-        stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        try {
+            // Reversed, so that the first sub-folder found is the next one taken.
+            stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        } catch (const std::bad_alloc&) {
+            queued = false;
+        }
         wake = std::min(nodes.size(), idle_);
+    }
+    if (!queued) {
+        for (Node* node : nodes) {
+            drop(*node, ENOMEM);
+        }
+        return;
     }
     // Only as many sleepers as there is new work: waking them all costs more than it gains.
     for (std::size_t i = 0; i < wake; ++i) {

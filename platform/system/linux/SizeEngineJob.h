@@ -62,16 +62,17 @@ class Job final : public SizingJob {
     int openParent();
     int startWorkers();
     void endAll(int error);
-    void work();
+    void work(Scratch& scratch);
     Node* pop();
     void push(std::span<Node* const> nodes);
 
     // Reading one folder (SizeEngineJobRead.cpp).
     void process(Node& node, Scratch& scratch);
+    void drop(Node& node, int error);
     void read(Node& node, Scratch& scratch);
     void sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
     bool isLeftOut(const struct statx& info) const;
-    bool isExcluded(const Node& node, const char* name) const;
+    bool isExcluded(Node& node, const char* name);
     void meetLink(Node& node, const struct statx& info, std::uint32_t place);
     void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <new>
 
 #include "platform/system/FileDescriptor.h"
 #include "platform/system/linux/PseudoFileSystems.h"
@@ -170,8 +171,13 @@ int Job::openFolder(Node& node, Scratch& scratch, bool& sameMount) {
 int Job::reopenFromTop(Node& node, Scratch& scratch, bool& sameMount) {
     std::vector<Node*>& chain = scratch.chain;
     chain.clear();
-    for (Node* up = node.parent; up; up = up->parent) {
-        chain.push_back(up);
+    try {
+        for (Node* up = node.parent; up; up = up->parent) {
+            chain.push_back(up);
+        }
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return -1;
     }
     FileDescriptor at(openat(parentFd_, chain.back()->name.c_str(), kPathFlags));
     for (std::size_t i = chain.size() - 1; at.valid() && i > 0; --i) {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <new>
 
 #include "platform/system/linux/SizeEngineJob.h"
 
@@ -20,12 +22,20 @@ constexpr int kEntryFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUT
 // named, as du names them, and the same ones in every run.
 void Job::process(Node& node, Scratch& scratch) {
     if (cancelled_.load(std::memory_order_relaxed)) {
-        fail(node);
-        if (node.parent) {
-            letGo(*node.parent);
-        }
-    } else if (enter(node, scratch)) {
+        drop(node, 0);
+        return;
+    }
+    if (enter(node, scratch)) {
         read(node, scratch);
+    }
+    done(node);
+}
+
+// Counts a folder that will not be read as done, with `error` as what kept it from being read.
+void Job::drop(Node& node, int error) {
+    fail(node, error);
+    if (node.parent) {
+        letGo(*node.parent);
     }
     done(node);
 }
@@ -92,14 +102,19 @@ void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scr
     bytes += request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size;
 }
 
-bool Job::isExcluded(const Node& node, const char* name) const {
+// Where memory runs out for the entry's path, the folder has no size.
+bool Job::isExcluded(Node& node, const char* name) try {
     const std::string below = pathPatterns_ ? '/' + pathOf(node) + '/' + name : std::string();
     return request_.counting.excludes(name, below.c_str());
+} catch (const std::bad_alloc&) {
+    fail(node, ENOMEM);
+    return true;
 }
 
 // A file linked more than once counts where the links have their first place: the folder in hand
-// when that is this place, the nearest listed folder above it otherwise.
-void Job::meetLink(Node& node, const struct statx& info, std::uint32_t place) {
+// when that is this place, the nearest listed folder above it otherwise. Where memory runs out
+// for the place, the folder has no size.
+void Job::meetLink(Node& node, const struct statx& info, std::uint32_t place) try {
     std::vector<std::uint32_t> key{place};
     Node* holder = nullptr;
     for (Node* folder = &node; folder; folder = folder->parent) {
@@ -112,6 +127,8 @@ void Job::meetLink(Node& node, const struct statx& info, std::uint32_t place) {
     links_->meet({makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino},
                  request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size,
                  std::move(key), holder);
+} catch (const std::bad_alloc&) {
+    fail(node, ENOMEM);
 }
 
 // The report being written grows while it is sized; it must not count itself.
@@ -124,16 +141,26 @@ bool Job::isLeftOut(const struct statx& info) const {
     return std::find(leftOut.begin(), leftOut.end(), file) != leftOut.end();
 }
 
+// Takes a sub-folder in for reading; where memory runs out for it, the folder has no size.
 void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
     const bool kept = parent.kept && entry.name[0] != '.';
-    Node* child = new Node(&parent, parent.root, entry.name, kept);
-    child->place = scratch.place;
-    if (kept) {
-        parent.keptChildren.push_back(child);
+    try {
+        std::vector<Node*>& batch = scratch.batch;
+        if (batch.size() == batch.capacity()) {
+            batch.reserve(2 * batch.size() + 64);
+        }
+        auto child = std::make_unique<Node>(&parent, parent.root, entry.name, kept);
+        child->place = scratch.place;
+        if (kept) {
+            parent.keptChildren.push_back(child.get());
+        }
+        batch.push_back(child.release());  // room was made above
+    } catch (const std::bad_alloc&) {
+        fail(parent, ENOMEM);
+        return;
     }
     parent.pending.fetch_add(1, std::memory_order_relaxed);
     parent.fdUsers.fetch_add(1, std::memory_order_relaxed);
-    scratch.batch.push_back(child);
 }
 
 }  // namespace dirtally::sizeengine
