@@ -53,8 +53,7 @@ class ReportRun {
                                      const std::vector<DirEntry>& entries);
     ReportSink::Closing listTree(Output& out, const Path& folder,
                                  const std::vector<DirEntry>& entries);
-    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries,
-                                               bool wholeTree);
+    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries);
     // Sizes the folders in one job and lists each when it is done, in the listing's order.
     void listRoots(Output& out, SizingRequest request, const ListBeneath& beneath);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;

@@ -51,12 +51,12 @@ void ReportRun::add(const FolderSize& size) {
     progress_.bytes = sizeTotal_;
 }
 
-std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries,
-                                               bool wholeTree) {
+// Both listings size the same folders, so that both come to the same total for one folder.
+std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries) {
     std::vector<std::string> names;
     // An entry whose attributes cannot be read counts as a sub-folder.
     for (const DirEntry& entry : entries) {
-        if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name))) {
+        if (entry.kind != DirEntry::Kind::Other) {
             names.push_back(entry.name);
         }
     }
@@ -79,7 +79,9 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         }
         out.sink.folder(name, size);
         add(size);
-        if (beneath && !beneath(name, job->tree(i))) {
+        // A top-level dot-folder has its line and its bytes in the total, as in the one-level
+        // listing; what lies beneath it is never listed.
+        if (beneath && listedInTree(names[i]) && !beneath(name, job->tree(i))) {
             return;
         }
     }
@@ -91,7 +93,7 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
     if (root != folder) {
         host_.setFolder(root);
     }
-    listRoots(out, {root, subFolders(entries, false), false}, {});
+    listRoots(out, {root, subFolders(entries), false}, {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
@@ -100,7 +102,7 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
 // The first-level folders make up the total; the lines beneath each are already in it.
 ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
                                         const std::vector<DirEntry>& entries) {
-    listRoots(out, {withSeparator(folder), subFolders(entries, true), true},
+    listRoots(out, {withSeparator(folder), subFolders(entries), true},
               [&](const QString& top, const std::vector<FolderNode>& tree) {
                   std::vector<QString> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {

@@ -39,10 +39,11 @@ def csv_rows(folders, one_level, prefix=b""):
     """(name, bytes) of each folder a report lists, as the reference walk sees it."""
     rows = []
     for folder in folders:
-        if one_level or not folder.name.startswith(b"."):
+        dotted = folder.name.startswith(b".")
+        if one_level or not (dotted and prefix):
             size = "" if folder.size is None else str(folder.size)
             rows.append((reference.decode_name(prefix + folder.name), size))
-            if not one_level:
+            if not one_level and not dotted:
                 rows += csv_rows(folder.children, False, prefix + folder.name + b"/")
     return rows
 
