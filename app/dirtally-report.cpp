@@ -6,7 +6,7 @@
 #include "VersionInfo.h"
 #include "cli/CommandLine.h"
 #include "cli/ReportCommand.h"
-#include "platform/system/ReportFile.h"
+#include "platform/system/TerminationSignals.h"
 #include "platform/system/linux/LinuxDirectoryReader.h"
 #include "platform/system/linux/LinuxProcessInfo.h"
 #include "platform/system/linux/SizeEngine.h"
@@ -30,7 +30,7 @@ int main(int argc, char* argv[]) {
         case CommandLine::Action::Report:
             break;
     }
-    dirtally::ReportFile::closeOnTerminationSignals();
+    dirtally::TerminationSignals::endProgramOnThem();
     dirtally::LinuxProcessInfo process;
     dirtally::SystemClock clock;
     dirtally::ReportCommand command(line, process.currentDirectory(), clock.now().date(), stderr,

@@ -30,7 +30,7 @@ class ReportCommand final : public RunHost {
     bool oneLevel() const override { return inputs_.oneLevel; }
     void setFolder(const Path& folder) override { inputs_.folder = folder; }
     void yield(const RunProgress& progress) override;
-    std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) override;
+    std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) override;
     void showError(const QString& text) override;
     void stateChanged(RunState state) override;
 
@@ -38,6 +38,7 @@ class ReportCommand final : public RunHost {
     RunInputs inputs_;
     std::FILE* errors_;
     bool showProgress_;
+    bool namedByUser_;  // the report's path came from -o, not the folder
     bool progressShown_ = false;
     bool failed_ = false;
     std::chrono::steady_clock::time_point lastProgress_;

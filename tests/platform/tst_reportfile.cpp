@@ -1,5 +1,7 @@
-// The report file: what it refuses to open, and that an ended program keeps what was written.
+// The report file: what it refuses to open, a report replaced only when whole, one writer at a
+// time, paths the user names written as Unix tools write them, and what a signal leaves.
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -12,6 +14,7 @@
 
 #include "TestTrees.h"
 #include "platform/system/ReportFile.h"
+#include "platform/system/TerminationSignals.h"
 
 using namespace dirtally;
 
@@ -49,7 +52,7 @@ class TestReportFile : public QObject {
         const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
         writeFile(path, "an older and longer report");
         QString error;
-        auto report = ReportFile::openReport(pathFromText(path), &error);
+        auto report = ReportFile::openInPlace(pathFromText(path), &error);
         QVERIFY(report);
         report->write("new\r\n");
         report.reset();
@@ -59,15 +62,15 @@ class TestReportFile : public QObject {
     void refusesWhatIsNoFile() {
         QTemporaryDir dir;
         QString error;
-        QVERIFY(!ReportFile::openReport(pathFromText(dir.path()), &error));  // a folder instead
+        QVERIFY(!ReportFile::openInPlace(pathFromText(dir.path()), &error));  // a folder instead
         QVERIFY(!error.isEmpty());
         // A FIFO without a reader would freeze the window; it is refused at once.
         const Path fifo = pathFromText(dir.filePath(QStringLiteral("fifo")));
         QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
         error.clear();
-        QVERIFY(!ReportFile::openReport(fifo, &error));
+        QVERIFY(!ReportFile::openInPlace(fifo, &error));
         QVERIFY(!error.isEmpty());
-        QVERIFY(!ReportFile::openReport(
+        QVERIFY(!ReportFile::openInPlace(
             pathFromText(dir.filePath(QStringLiteral("no/such/dir/r.txt"))), &error));
     }
 
@@ -85,10 +88,14 @@ class TestReportFile : public QObject {
         writeFile(profile, "export PATH=...\n");
         const QString link = dir.filePath(QStringLiteral("Dirtallied.txt"));
         QVERIFY(QFile::link(target, link));
-        QString error;
-        QVERIFY(!ReportFile::openReport(pathFromText(link), &error));
-        QCOMPARE(error,
-                 QStringLiteral("It is a symbolic link; Dirtally does not write through links."));
+        for (const bool inPlace : {true, false}) {
+            QString error;
+            QVERIFY(!(inPlace ? ReportFile::openInPlace(pathFromText(link), &error)
+                              : ReportFile::openReplacing(pathFromText(link),
+                                                          ReportFile::Place::InFolder, &error)));
+            QCOMPARE(error, QStringLiteral(
+                                "It is a symbolic link; Dirtally does not write through links."));
+        }
         QCOMPARE(QFileInfo(link).symLinkTarget(), QDir(dir.path()).absoluteFilePath(target));
         QCOMPARE(contents(profile), QByteArray("export PATH=...\n"));
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("created-through-the-link"))));
@@ -100,7 +107,7 @@ class TestReportFile : public QObject {
         const Path path = pathFromText(dir.filePath(QStringLiteral("Dirtallied.txt")));
         const int status = testtree::runUnprivileged([&] {
             QString error;
-            return ReportFile::openReport(path, &error) || error.isEmpty() ? 1 : 0;
+            return ReportFile::openInPlace(path, &error) || error.isEmpty() ? 1 : 0;
         });
         QCOMPARE(status, 0);
     }
@@ -111,25 +118,142 @@ class TestReportFile : public QObject {
         QTest::newRow("SIGHUP") << SIGHUP;
         QTest::newRow("SIGINT") << SIGINT;
     }
+    // Written in place, the lines so far stay; a report that replaces another leaves the other
+    // and its own temporary file not; a signal ignored at start (nohup) stays ignored.
     void terminationKeepsWhatWasWritten() {
         QFETCH(int, signal);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
+        for (const bool inPlace : {true, false}) {
+            writeFile(path, "previous\r\n");
+            const int status = inChild([&] {
+                TerminationSignals::endProgramOnThem();
+                QString error;
+                const std::unique_ptr<ReportFile> report =
+                    inPlace ? ReportFile::openInPlace(pathFromText(path), &error)
+                            : ReportFile::openReplacing(pathFromText(path),
+                                                        ReportFile::Place::InFolder, &error);
+                report->write("first line\r\n");
+                raise(signal);
+                return 4;
+            });
+            QCOMPARE(status, (128 + signal) << 8);
+            QCOMPARE(contents(path), inPlace ? "first line\r\n" : "previous\r\n");
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        }
         const int status = inChild([&] {
-            ReportFile::closeOnTerminationSignals();
-            QString error;
-            const auto report = ReportFile::openReport(pathFromText(path), &error);
-            if (!report) {
-                return 3;
-            }
-            report->write("first line\r\n");
+            ::signal(signal, SIG_IGN);
+            TerminationSignals::endProgramOnThem();
             raise(signal);
-            report->write("never written\r\n");
             return 4;
         });
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 128 + signal);
-        QCOMPARE(contents(path), QByteArray("first line\r\n"));
+        QCOMPARE(status, 4 << 8);
+    }
+
+    // The old report stays until the new one is whole; the new one takes the old one's mode.
+    void replacesOnlyWhenWhole() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
+        writeFile(path, "previous");
+        QCOMPARE(chmod(QFile::encodeName(path).constData(), 0640), 0);
+        for (const bool whole : {false, true}) {
+            QString error;
+            auto report =
+                ReportFile::openReplacing(pathFromText(path), ReportFile::Place::InFolder, &error);
+            QVERIFY2(report, qPrintable(error));
+            report->write("new");
+            QCOMPARE(contents(path), QByteArray("previous"));
+            const QStringList beside = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+            QCOMPARE(beside.size(), 2);
+            QVERIFY(beside.at(0).startsWith(".Dirtallied.txt.dirtally-unfinished-"));
+            QVERIFY(!whole || report->finish(&error));
+            report.reset();
+            QCOMPARE(contents(path), whole ? QByteArray("new") : QByteArray("previous"));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        }
+        struct stat st {};
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0640u);
+    }
+
+    // While a run of the window or the command writes a report, a second run is refused, by
+    // whichever path it names the report; the lock goes with its process, even killed.
+    void oneWriterAtATime() {
+        QTemporaryDir dir;
+        const Path path = pathFromText(dir.filePath(QStringLiteral("Dirtallied.txt")));
+        const Path byLink = pathFromText(dir.filePath(QStringLiteral("link"))) + "//Dirtallied.txt";
+        QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("link"))));
+        int ready[2];
+        QCOMPARE(pipe(ready), 0);
+        const pid_t holder = fork();
+        if (holder == 0) {
+            QString error;
+            const auto report = ReportFile::openInPlace(path, &error);
+            [[maybe_unused]] const ssize_t told = write(ready[1], report ? "y" : "n", 1);
+            pause();
+            _exit(0);
+        }
+        char held = 0;
+        QCOMPARE(read(ready[0], &held, 1), 1);
+        QCOMPARE(held, 'y');
+        QString error;
+        QVERIFY(!ReportFile::openReplacing(byLink, ReportFile::Place::InFolder, &error));
+        QCOMPARE(error, QStringLiteral("Another run of Dirtally is writing this report now."));
+        QVERIFY(!ReportFile::openInPlace(path, &error));
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+        QVERIFY2(ReportFile::openReplacing(byLink, ReportFile::Place::InFolder, &error),
+                 qPrintable(error));
+    }
+
+    // A device, a FIFO, a pipe through /dev/fd and a link the user names are written as Unix
+    // tools write them; the temporary file goes beside the link's target.
+    void namedByUser() {
+        QTemporaryDir dir;
+        QString error;
+        const auto open = [&](const Path& path) {
+            return ReportFile::openReplacing(path, ReportFile::Place::NamedByUser, &error);
+        };
+        auto null = open("/dev/null");
+        QVERIFY2(null && null->write("x") == 1 && null->finish(&error), qPrintable(error));
+
+        int pipeEnds[2];
+        QCOMPARE(pipe(pipeEnds), 0);
+        auto piped = open("/dev/fd/" + std::to_string(pipeEnds[1]));
+        QVERIFY2(piped && piped->write("through") == 7 && piped->finish(&error), qPrintable(error));
+        char got[8] = {};
+        QCOMPARE(read(pipeEnds[0], got, 7), 7);
+        QCOMPARE(QByteArray(got), QByteArray("through"));
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+
+        const Path fifo = pathFromText(dir.filePath(QStringLiteral("fifo")));
+        QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
+        const pid_t reader = fork();
+        if (reader == 0) {
+            _exit(contents(QString::fromStdString(fifo)) == "to the reader" ? 0 : 1);
+        }
+        auto toFifo = open(fifo);
+        QVERIFY(toFifo && toFifo->write("to the reader") == 13 && toFifo->finish(&error));
+        toFifo.reset();
+        int status = -1;
+        waitpid(reader, &status, 0);
+        QCOMPARE(status, 0);
+
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("elsewhere")));
+        const QString target = dir.filePath(QStringLiteral("elsewhere/report.txt"));
+        writeFile(target, "previous");
+        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("link.txt"))));
+        auto linked = open(pathFromText(dir.filePath(QStringLiteral("link.txt"))));
+        QVERIFY2(linked, qPrintable(error));
+        linked->write("new");
+        QCOMPARE(QDir(dir.filePath(QStringLiteral("elsewhere")))
+                     .entryList(QDir::Files | QDir::Hidden)
+                     .size(),
+                 2);
+        QVERIFY(linked->finish(&error));
+        QCOMPARE(contents(target), QByteArray("new"));
+        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.txt"))).isSymLink());
     }
 };
 
