@@ -4,8 +4,10 @@
 
 #include <QLocale>
 
+#include "listing/ReportFormat.h"
 #include "listing/ReportRun.h"
 #include "platform/system/ReportFile.h"
+#include "platform/system/SystemError.h"
 #include "platform/system/TerminationSignals.h"
 
 namespace dirtally {
@@ -47,7 +49,7 @@ Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) 
 int ReportCommand::run(DirectoryReader& directories, FolderInfo& folders) {
     ReportRun run(*this, directories, folders);
     run.makeList();
-    return failed_ ? 1 : 0;
+    return failed_ ? 1 : blanks_ ? 3 : 0;
 }
 
 void ReportCommand::yield(const RunProgress& progress) {
@@ -83,15 +85,31 @@ std::unique_ptr<ReportOutput> ReportCommand::openReport(const Path& file, QStrin
         file, namedByUser_ ? ReportFile::Place::NamedByUser : ReportFile::Place::InFolder, error);
 }
 
+// One line per folder, as du names each: a script or cron can tell a report with blank sizes.
+void ReportCommand::cannotRead(const Path& folder, int error) {
+    blanks_ = true;
+    clearProgress();
+    std::fprintf(errors_, "dirtally-report: cannot read directory '%s': %s\n",
+                 report::safeName(folder).toUtf8().constData(),
+                 systemErrorText(error).toUtf8().constData());
+}
+
 void ReportCommand::showError(const QString& text) {
     failed_ = true;
+    clearProgress();
     QString line = text;
     line.replace(QStringLiteral(":\n"), QStringLiteral(": ")).replace(QLatin1Char('\n'), ' ');
     std::fprintf(errors_, "dirtally-report: %s\n", line.toUtf8().constData());
 }
 
 void ReportCommand::stateChanged(RunState state) {
-    if (state == RunState::Idle && progressShown_) {
+    if (state == RunState::Idle) {
+        clearProgress();
+    }
+}
+
+void ReportCommand::clearProgress() {
+    if (progressShown_) {
         TerminationSignals::sayOnSignal(nullptr);
         std::fputs("\r\033[K", errors_);
         progressShown_ = false;

@@ -37,6 +37,7 @@ class ReportRun {
     struct Output {
         ReportWriter& writer;
         ReportSink& sink;
+        std::vector<FileIdentity> report;  // the report's files, counted in no size
     };
 
     // The run itself (ReportRun.cpp).

@@ -103,6 +103,8 @@ std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entr
 
 void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath& beneath) {
     const std::vector<std::string> names = request.children;
+    const Path parent = request.parent;
+    request.leftOut = out.report;
     progress_.foldersToSize = names.size();
     finished_.assign(names.size(), false);
     firstPending_ = 0;
@@ -117,6 +119,9 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         const FolderSize size = job->result(i);
         if (!known(name, size)) {
             return;
+        }
+        for (const ReadFailure& failure : job->failures(i)) {
+            host_.cannotRead(parent + failure.path, failure.error);
         }
         out.sink.folder(name, size);
         add(i, size);

@@ -65,6 +65,12 @@ class RunHost {
     virtual void yield(const RunProgress& progress) = 0;
     // Opens the report for writing; nullptr with the reason on failure.
     virtual std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) = 0;
+    // A folder the run could not read, whose size the report leaves blank; the window shows no
+    // more than that.
+    virtual void cannotRead(const Path& folder, int error) {
+        static_cast<void>(folder);
+        static_cast<void>(error);
+    }
     // Tells the user why the run could not do all it should have, after it has ended.
     virtual void showError(const QString& text) = 0;
     virtual void stateChanged(RunState state) = 0;

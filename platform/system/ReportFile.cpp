@@ -129,6 +129,10 @@ bool ReportFile::lock(int folderFd, const std::string& name, QString* error) {
 }
 
 bool ReportFile::adopt(int fd, QString* error) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+        files_.push_back({st.st_dev, st.st_ino});
+    }
     const bool ours = fd != STDOUT_FILENO;
     if (!open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
               ours ? QFileDevice::AutoCloseHandle : QFileDevice::DontCloseHandle)) {
@@ -227,6 +231,7 @@ std::unique_ptr<ReportFile> ReportFile::openReplacing(const Path& given, Place p
         return nullptr;
     }
     if (exists) {
+        file->files_.push_back({old.st_dev, old.st_ino});
         // The report keeps its owner where that is allowed (root's cron job writing a user's
         // report), and its mode.
         [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);

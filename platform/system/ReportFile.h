@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/system/FileDescriptor.h"
 #include "platform/system/Path.h"
@@ -39,6 +40,7 @@ class ReportFile final : public QFile, public ReportOutput {
     ~ReportFile() override;
 
     QIODevice& stream() override { return *this; }
+    std::vector<FileIdentity> files() const override { return files_; }
     bool finish(QString* error) override;
 
   private:
@@ -51,6 +53,7 @@ class ReportFile final : public QFile, public ReportOutput {
     FileDescriptor folder_;
     std::string name_;
     std::string temporary_;
+    std::vector<FileIdentity> files_;
 };
 
 }  // namespace dirtally

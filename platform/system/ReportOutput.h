@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <vector>
+
+#include "platform/system/FolderInfo.h"
 
 class QIODevice;
 
@@ -13,6 +16,8 @@ class ReportOutput {
     virtual ~ReportOutput() = default;
     // Where the report's bytes go.
     virtual QIODevice& stream() = 0;
+    // The files the report takes up while it is written: no size may count them.
+    virtual std::vector<FileIdentity> files() const = 0;
     // The report is whole, its closing block written out: a report that replaces another takes
     // its place now. False with the reason when it cannot.
     virtual bool finish(QString* error) = 0;

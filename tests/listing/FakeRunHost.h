@@ -43,6 +43,9 @@ class FakeRunHost final : public RunHost {
         return std::make_unique<Report>(std::move(buffer), finishes);
     }
     void showError(const QString& text) override { errors.append(text); }
+    void cannotRead(const Path& folder, int error) override {
+        unreadable.push_back({folder, error});
+    }
     void stateChanged(RunState state) override { states.push_back(state); }
 
     void setOneLevel(bool on) { oneLevel_ = on; }
@@ -54,6 +57,7 @@ class FakeRunHost final : public RunHost {
     QByteArray report;
     Path openedPath;
     QStringList errors;
+    std::vector<std::pair<Path, int>> unreadable;
     std::vector<RunState> states;
     RunProgress progress;
     int preparations = 0;
@@ -68,6 +72,7 @@ class FakeRunHost final : public RunHost {
         Report(std::unique_ptr<QIODevice> device, int& finishes)
             : device_(std::move(device)), finishes_(finishes) {}
         QIODevice& stream() override { return *device_; }
+        std::vector<FileIdentity> files() const override { return {{7, 42}}; }
         bool finish(QString*) override { return ++finishes_; }
 
       private:
