@@ -9,7 +9,8 @@ namespace dirtally {
 class TerminationSignals {
   public:
     // Takes over the signals the program was started with in their default action; one ignored
-    // at start stays ignored (nohup, a script's "command &"), as the starter asked.
+    // at start stays ignored (nohup, a script's "command &"), as the starter asked. The signals
+    // of faults, aborts and limits undo the same, then take their own course.
     static void endProgramOnThem();
     // The file `name` in the folder open as `folderFd` is removed when a signal ends the program
     // (an unfinished report); -1 forgets it. The name is copied.
