@@ -1,7 +1,6 @@
 // The report file: what it refuses to open, a report replaced only when whole, one writer at a
-// time, paths the user names written as Unix tools write them, and what a signal leaves.
+// time, and what a signal leaves.
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -169,9 +168,6 @@ class TestReportFile : public QObject {
             QVERIFY2(report, qPrintable(error));
             report->write("new");
             QCOMPARE(contents(path), QByteArray("previous"));
-            const QStringList beside = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-            QCOMPARE(beside.size(), 2);
-            QVERIFY(beside.at(0).startsWith(".Dirtallied.txt.dirtally-unfinished-"));
             QVERIFY(!whole || report->finish(&error));
             report.reset();
             QCOMPARE(contents(path), whole ? QByteArray("new") : QByteArray("previous"));
@@ -210,56 +206,6 @@ class TestReportFile : public QObject {
         waitpid(holder, nullptr, 0);
         QVERIFY2(ReportFile::openReplacing(byLink, ReportFile::Place::InFolder, &error),
                  qPrintable(error));
-    }
-
-    // A device, a FIFO, a pipe through /dev/fd and a link the user names are written as Unix
-    // tools write them; the temporary file goes beside the link's target.
-    void namedByUser() {
-        QTemporaryDir dir;
-        QString error;
-        const auto open = [&](const Path& path) {
-            return ReportFile::openReplacing(path, ReportFile::Place::NamedByUser, &error);
-        };
-        auto null = open("/dev/null");
-        QVERIFY2(null && null->write("x") == 1 && null->finish(&error), qPrintable(error));
-
-        int pipeEnds[2];
-        QCOMPARE(pipe(pipeEnds), 0);
-        auto piped = open("/dev/fd/" + std::to_string(pipeEnds[1]));
-        QVERIFY2(piped && piped->write("through") == 7 && piped->finish(&error), qPrintable(error));
-        char got[8] = {};
-        QCOMPARE(read(pipeEnds[0], got, 7), 7);
-        QCOMPARE(QByteArray(got), QByteArray("through"));
-        close(pipeEnds[0]);
-        close(pipeEnds[1]);
-
-        const Path fifo = pathFromText(dir.filePath(QStringLiteral("fifo")));
-        QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
-        const pid_t reader = fork();
-        if (reader == 0) {
-            _exit(contents(QString::fromStdString(fifo)) == "to the reader" ? 0 : 1);
-        }
-        auto toFifo = open(fifo);
-        QVERIFY(toFifo && toFifo->write("to the reader") == 13 && toFifo->finish(&error));
-        toFifo.reset();
-        int status = -1;
-        waitpid(reader, &status, 0);
-        QCOMPARE(status, 0);
-
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("elsewhere")));
-        const QString target = dir.filePath(QStringLiteral("elsewhere/report.txt"));
-        writeFile(target, "previous");
-        QVERIFY(QFile::link(target, dir.filePath(QStringLiteral("link.txt"))));
-        auto linked = open(pathFromText(dir.filePath(QStringLiteral("link.txt"))));
-        QVERIFY2(linked, qPrintable(error));
-        linked->write("new");
-        QCOMPARE(QDir(dir.filePath(QStringLiteral("elsewhere")))
-                     .entryList(QDir::Files | QDir::Hidden)
-                     .size(),
-                 2);
-        QVERIFY(linked->finish(&error));
-        QCOMPARE(contents(target), QByteArray("new"));
-        QVERIFY(QFileInfo(dir.filePath(QStringLiteral("link.txt"))).isSymLink());
     }
 };
 
