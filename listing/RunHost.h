@@ -67,10 +67,7 @@ class RunHost {
     virtual std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) = 0;
     // A folder the run could not read, whose size the report leaves blank; the window shows no
     // more than that.
-    virtual void cannotRead(const Path& folder, int error) {
-        static_cast<void>(folder);
-        static_cast<void>(error);
-    }
+    virtual void cannotRead(const Path& /*folder*/, int /*error*/) {}
     // Tells the user why the run could not do all it should have, after it has ended.
     virtual void showError(const QString& text) = 0;
     virtual void stateChanged(RunState state) = 0;

@@ -222,25 +222,34 @@ std::unique_ptr<ReportFile> ReportFile::openReplacing(const Path& given, Place p
         const int fd = openNamedInPlace(path, error);
         return fd >= 0 && file->adopt(fd, error) ? std::move(file) : nullptr;
     }
-    if (!file->lock(folder.get(), split.name, error)) {
-        return nullptr;
+    return file->startReplacing(std::move(folder), split.name, exists ? &old : nullptr, error)
+               ? std::move(file)
+               : nullptr;
+}
+
+bool ReportFile::startReplacing(FileDescriptor folder, const std::string& name,
+                                const struct stat* old, QString* error) {
+    if (!lock(folder.get(), name, error)) {
+        return false;
     }
-    const int fd = createTemporary(folder.get(), split.name, &file->temporary_);
+    std::string temporary;
+    const int fd = createTemporary(folder.get(), name, &temporary);
     if (fd < 0) {
         *error = systemErrorText(errno);
-        return nullptr;
+        return false;
     }
-    if (exists) {
-        file->files_.push_back({old.st_dev, old.st_ino});
+    if (old) {
+        files_.push_back({old->st_dev, old->st_ino});
         // The report keeps its owner where that is allowed (root's cron job writing a user's
         // report), and its mode.
-        [[maybe_unused]] const int owned = ::fchown(fd, old.st_uid, old.st_gid);
-        ::fchmod(fd, old.st_mode & 07777);
+        [[maybe_unused]] const int owned = ::fchown(fd, old->st_uid, old->st_gid);
+        ::fchmod(fd, old->st_mode & 07777);
     }
-    TerminationSignals::removeOnSignal(folder.get(), file->temporary_.c_str());
-    file->folder_ = std::move(folder);
-    file->name_ = split.name;
-    return file->adopt(fd, error) ? std::move(file) : nullptr;
+    folder_ = std::move(folder);
+    name_ = name;
+    temporary_ = temporary;
+    TerminationSignals::removeOnSignal(folder_.get(), temporary_.c_str());
+    return adopt(fd, error);
 }
 
 std::unique_ptr<ReportFile> ReportFile::openStandardOutput(QString* error) {

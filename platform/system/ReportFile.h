@@ -11,6 +11,8 @@
 #include "platform/system/ReportOutput.h"
 #include "platform/system/linux/ReportLock.h"
 
+struct stat;
+
 namespace dirtally {
 
 // The report file while a run writes it. While a run of this program or another writes a
@@ -47,6 +49,9 @@ class ReportFile final : public QFile, public ReportOutput {
     ReportFile() = default;
     bool lock(int folderFd, const std::string& name, QString* error);
     bool adopt(int fd, QString* error);
+    // Takes the lock and creates the temporary file; `old`: the report there now, if any.
+    bool startReplacing(FileDescriptor folder, const std::string& name, const struct stat* old,
+                        QString* error);
 
     ReportLock lock_;
     // A report being replaced: its folder, its name there and the temporary file's.
