@@ -60,7 +60,8 @@ const char* CommandLine::usage() {
            "  2    usage error\n"
            "  3    the report was written, but some sizes could not be read (each folder\n"
            "       that could not be read is named on standard error)\n"
-           "  130  interrupted (SIGINT); 143: ended by SIGTERM\n";
+           "  130  interrupted by SIGINT\n"
+           "  143  ended by SIGTERM\n";
 }
 
 // getopt_long is the C library's own parser of GNU-style command lines; it keeps its place in
