@@ -152,7 +152,7 @@ def slow_runs(command, root, slowfs):
     """On a terminal, standard error shows progress, counting folders in whatever order they
     finish and naming one awaited for long, and is cleared at the end. SIGINT and SIGTERM end a
     run at once with 130 and 143, the previous report kept; an ignored SIGHUP stays ignored. A
-    second run of the same report is refused."""
+    second run of the same report is refused until the first has ended, even by SIGKILL."""
     shape = {f"F{i:02}": {"f": i} for i in range(40)}
     shape["Deep"] = {"1": {"2": {"3": {"4": {"5": {}}}}}}
     folder = trees.build(os.path.join(root, "Slow"), shape)
@@ -171,7 +171,7 @@ def slow_runs(command, root, slowfs):
     expect(done.returncode == 0 and b"\r40 of 41 folders sized" in shown and
            b"; sizing Deep\x1b[K" in shown and shown.endswith(b"\r\x1b[K"),
            f"progress on a terminal: {shown!r}")
-    for number, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
+    for number, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143), (signal.SIGKILL, -9)):
         with open(report, "wb") as previous:
             previous.write(b"previous report\r\n")
         process = subprocess.Popen([command, "-o", report, folder], env=env, preexec_fn=lambda:
@@ -180,16 +180,20 @@ def slow_runs(command, root, slowfs):
         while (unfinished(root, b"slow.txt") or b"").count(b"\r\n") <= 8:
             expect(time.monotonic() < deadline and process.poll() is None, "no folder lines")
             time.sleep(0.02)
-        second = run(command, "-o", report, folder)
+        # Refused by whatever path it names the report.
+        second = run(command, "-o", os.path.join(folder, "..", "slow.txt"), folder)
         expect(second.returncode == 1 and b"Another run" in second.stderr, f"second: {second!r}")
         process.send_signal(signal.SIGHUP)
         time.sleep(0.2)
         expect(process.poll() is None, "an ignored SIGHUP ended the run")
         process.send_signal(number)
         expect(process.wait(5) == status, f"signal {number}: status {process.returncode}")
-        # The previous report is kept whole, and nothing else is left.
+        # The previous report is kept whole, and nothing else is left but what SIGKILL leaves.
         expect(open(report, "rb").read() == b"previous report\r\n", "the previous report lost")
-        expect(unfinished(root, b"slow.txt") is None, "the temporary file left behind")
+        expect((unfinished(root, b"slow.txt") is None) == (status > 0), "the temporary file")
+    # The lock went with the killed run.
+    done = run(command, "-o", report, os.path.join(folder, "F01"))
+    expect(done.returncode == 0, f"after SIGKILL: {done!r}")
 
 
 def unfinished(folder, name):

@@ -1,5 +1,5 @@
-// The report file: what it refuses to open, a report replaced only when whole, one writer at a
-// time, and what a signal leaves.
+// The report file: what it refuses to open, a report replaced only when whole, and what a signal
+// leaves.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -176,36 +176,6 @@ class TestReportFile : public QObject {
         struct stat st {};
         QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(st.st_mode & 07777, 0640u);
-    }
-
-    // While a run of the window or the command writes a report, a second run is refused, by
-    // whichever path it names the report; the lock goes with its process, even killed.
-    void oneWriterAtATime() {
-        QTemporaryDir dir;
-        const Path path = pathFromText(dir.filePath(QStringLiteral("Dirtallied.txt")));
-        const Path byLink = pathFromText(dir.filePath(QStringLiteral("link"))) + "//Dirtallied.txt";
-        QVERIFY(QFile::link(dir.path(), dir.filePath(QStringLiteral("link"))));
-        int ready[2];
-        QCOMPARE(pipe(ready), 0);
-        const pid_t holder = fork();
-        if (holder == 0) {
-            QString error;
-            const auto report = ReportFile::openInPlace(path, &error);
-            [[maybe_unused]] const ssize_t told = write(ready[1], report ? "y" : "n", 1);
-            pause();
-            _exit(0);
-        }
-        char held = 0;
-        QCOMPARE(read(ready[0], &held, 1), 1);
-        QCOMPARE(held, 'y');
-        QString error;
-        QVERIFY(!ReportFile::openReplacing(byLink, ReportFile::Place::InFolder, &error));
-        QCOMPARE(error, QStringLiteral("Another run of Dirtally is writing this report now."));
-        QVERIFY(!ReportFile::openInPlace(path, &error));
-        kill(holder, SIGKILL);
-        waitpid(holder, nullptr, 0);
-        QVERIFY2(ReportFile::openReplacing(byLink, ReportFile::Place::InFolder, &error),
-                 qPrintable(error));
     }
 };
 
