@@ -1,5 +1,6 @@
 #include "platform/system/ReportFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <QRandomGenerator>
 #include <cerrno>
 #include <climits>
+#include <string_view>
 
 #include "platform/system/LongPath.h"
 #include "platform/system/SystemError.h"
@@ -30,6 +32,8 @@ Split split(const Path& path) {
     }
     return {path.substr(0, slash == 0 ? 1 : slash), path.substr(slash + 1)};
 }
+
+constexpr int kListFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
 bool namesAFolder(const std::string& name) {
     return name.empty() || name == "." || name == "..";
@@ -97,14 +101,21 @@ bool followLinks(Path& path) {
     return false;
 }
 
-// A name no one else uses, that says whose file it is and that it is not finished.
+constexpr std::size_t kStemName = 200;
+constexpr int kRandomLetters = 6;
+
+// The start of a temporary file's name, which says whose file it is and that it is not finished;
+// short enough for any report's temporary file to fit in a folder entry.
+std::string temporaryStem(const std::string& name) {
+    return '.' + name.substr(0, kStemName) + ".dirtally-unfinished-";
+}
+
+// A name no one else uses.
 int createTemporary(int at, const std::string& name, std::string* temporary) {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    // Short enough for any name's temporary file to fit in a folder entry.
-    const std::string stem = '.' + name.substr(0, 200) + ".dirtally-unfinished-";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        *temporary = stem;
-        for (int i = 0; i < 6; ++i) {
+        *temporary = temporaryStem(name);
+        for (int i = 0; i < kRandomLetters; ++i) {
             *temporary += kLetters[QRandomGenerator::system()->bounded(int(sizeof kLetters) - 1)];
         }
         const int fd =
@@ -115,6 +126,27 @@ int createTemporary(int at, const std::string& name, std::string* temporary) {
         }
     }
     return -1;
+}
+
+// Removes what runs of this report that were ended outright (SIGKILL, a power cut) left behind:
+// with the lock held, no run writes them. A stem cut short may be another report's: kept.
+void removeLeftovers(int at, const std::string& name) {
+    const std::string stem = temporaryStem(name);
+    const int fd = name.size() <= kStemName ? ::openat(at, ".", kListFlags) : -1;
+    DIR* folder = fd >= 0 ? ::fdopendir(fd) : nullptr;
+    if (!folder) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        const std::string_view found(entry->d_name);
+        if (found.size() == stem.size() + kRandomLetters && found.starts_with(stem)) {
+            ::unlinkat(at, entry->d_name, 0);
+        }
+    }
+    ::closedir(folder);
 }
 }  // namespace
 
@@ -232,6 +264,7 @@ bool ReportFile::startReplacing(FileDescriptor folder, const std::string& name,
     if (!lock(folder.get(), name, error)) {
         return false;
     }
+    removeLeftovers(folder.get(), name);
     std::string temporary;
     const int fd = createTemporary(folder.get(), name, &temporary);
     if (fd < 0) {
