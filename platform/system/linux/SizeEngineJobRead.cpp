@@ -46,6 +46,7 @@ void Job::read(Node& node, Scratch& scratch) {
     std::uint64_t bytes = 0;
     bool stop = false;
     while (!stop && fill(reader, node)) {
+        scratch.count();
         RawEntry entry;
         while (reader.next(entry)) {
             // Checked at every entry: one attribute read can be slow on a cold disk.
@@ -55,6 +56,7 @@ void Job::read(Node& node, Scratch& scratch) {
                 break;
             }
             sizeEntry(node, entry, bytes, scratch);
+            scratch.count();
         }
         push(scratch.batch);
         scratch.batch.clear();
