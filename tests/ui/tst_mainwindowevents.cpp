@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QWindow>
@@ -110,6 +111,29 @@ class TestMainWindowEvents : public QObject {
         QVERIFY(report(f).contains("B "));
         QVERIFY(report(f).contains("A "));
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Dirtally"));
+    }
+
+    // A key that closes or moves through a menu is the menu's: only a later Esc starts a run.
+    void keysAMenuTakesNeverStartARun_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("Alt+F Esc Esc") << QStringList{"Alt+F", "Esc", "Esc"};
+        QTest::newRow("Alt+O Esc") << QStringList{"Alt+O", "Esc"};
+        QTest::newRow("Alt+H arrows Return Esc")
+            << QStringList{"Alt+H", "Down", "Up", "Right", "Left", "Esc", "Esc"};
+        QTest::newRow("Alt+H Down Return") << QStringList{"Alt+H", "Down", "Return"};
+    }
+    void keysAMenuTakesNeverStartARun() {
+        QFETCH(QStringList, keys);
+        MainWindowFixture f;
+        QVERIFY(f.show());
+        for (const QString& key : keys) {
+            QTest::keySequence(f.form->windowHandle(), QKeySequence(key));
+            QTest::qWait(20);  // a menu opens on the event loop's next turn
+        }
+        QVERIFY(report(f).isEmpty());
+        QTRY_VERIFY(!QApplication::activePopupWidget() && !f.form->menuBar()->hasFocus());
+        QTest::keyClick(f.form->windowHandle(), Qt::Key_Escape);
+        QVERIFY(!report(f).isEmpty());
     }
 
     void closeDuringARunKeepsTheLinesWritten() {
