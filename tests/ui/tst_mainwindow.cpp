@@ -153,6 +153,27 @@ class TestMainWindow : public QObject {
         QTRY_COMPARE(f.find<QLabel>("Label4")->text(), text);
     }
 
+    // Once a second, just after the second turns: neither every millisecond nor a second late.
+    void clockWakesAsTheSecondTurns_data() {
+        QTest::addColumn<int>("msec");
+        QTest::addColumn<int>("wait");
+        QTest::newRow("on the turn") << 0 << 1001;
+        QTest::newRow("half way") << 500 << 501;
+        QTest::newRow("just before") << 999 << 2;
+    }
+    void clockWakesAsTheSecondTurns() {
+        QFETCH(int, msec);
+        QFETCH(int, wait);
+        MainWindowFixture f;
+        f.fakes.clock = FakeClock(QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9, msec)));
+        QVERIFY(f.show());
+        QTRY_COMPARE(f.find<QLabel>("Label4")->text(), QStringLiteral("07:05:09"));
+        const auto* timer = f.form->findChild<QTimer*>(QStringLiteral("Timer1"));
+        QCOMPARE(timer->timerType(), Qt::PreciseTimer);
+        QVERIFY2(timer->remainingTime() <= wait && timer->remainingTime() >= wait - 50,
+                 qPrintable(QString::number(timer->remainingTime())));
+    }
+
     void endsOnEveryCloseRequest_data() {
         QTest::addColumn<int>("how");
         QTest::newRow("Exit") << 0;
