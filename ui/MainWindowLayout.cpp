@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "VersionInfo.h"
+#include "ui/AccessibleLabel.h"
 #include "ui/Fonts.h"
 #include "ui/MainWindow.h"
 #include "ui/Placement.h"
@@ -45,6 +46,7 @@ void MainWindow::buildControls() {
     frame_ = place(new QGroupBox(client_), "Frame1", {5, 3, 254, 160});
     auto* picture = place(new QLabel(frame_), "Image1", {23, 14, 32, 32});
     picture->setPixmap(QPixmap(QStringLiteral(":/dirtally/image1.png")));
+    picture->setAccessibleName(QStringLiteral("Dirtally"));
     controls_.clockLabel =
         place(new QLabel(QStringLiteral("Label4"), frame_), "Label4", {202, 13, 46, 21});
     auto* statusFrame = place(new QGroupBox(frame_), "Frame2", {20, 51, 216, 35});
@@ -52,6 +54,8 @@ void MainWindow::buildControls() {
                                   "Label10", {52, 13, 101, 16});
     controls_.statusLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     controls_.statusLabel->setFont(fonts::sansSerif(8.25, true));
+    setAccessibleRole(controls_.statusLabel, QAccessible::StatusBar);
+    setAccessibleRole(controls_.clockLabel, QAccessible::Clock, QStringLiteral("Clock"));
     controls_.makeListButton = button(frame_, "Command4", "&Make list", {19, 95, 97, 23});
     controls_.viewListButton = button(frame_, "Command6", "&View list", {139, 95, 97, 23});
     auto* domain = place(new QLabel(QString::fromUtf8(version::webDomain), frame_), "Label3",

@@ -1,4 +1,5 @@
 // The right-click menu, Esc as the key of "&Make list", and the Help menu's links.
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QGroupBox>
@@ -15,6 +16,11 @@ using namespace dirtally;
 using namespace dirtally::test;
 
 namespace {
+// What a screen reader would read of a control.
+QString heard(QWidget* control, QAccessible::Text text = QAccessible::Name) {
+    return QAccessible::queryAccessibleInterface(control)->text(text);
+}
+
 // Clicks a mouse button on a widget's point as the window system would deliver it.
 void press(MainWindow& form, QWidget* on, QPoint at, Qt::MouseButton button) {
     const QPoint inWindow = on->mapTo(&form, at);
@@ -160,6 +166,7 @@ class TestMainWindowEvents : public QObject {
             QVERIFY(!f.find<QPushButton>("Command1")->isEnabled());
             QVERIFY(!f.find<QPushButton>("Command6")->isEnabled());
             QCOMPARE(f.find<QLabel>("Label10")->text(), QStringLiteral("Please Wait ..."));
+            QCOMPARE(heard(f.find<QLabel>("Label10")), QStringLiteral("Please Wait ..."));
             QCOMPARE(f.form->cursor().shape(), Qt::WaitCursor);
         };
         f.find<QPushButton>("Command4")->click();
@@ -167,6 +174,15 @@ class TestMainWindowEvents : public QObject {
         QVERIFY(f.find<QPushButton>("Command6")->isEnabled());
         QCOMPARE(f.form->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("Command2"));
+        // A status bar, so that its changes are announced; the picture and the clock named.
+        auto* status = f.find<QLabel>("Label10");
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->role(), QAccessible::StatusBar);
+        QCOMPARE(heard(status), QStringLiteral("- Done -"));
+        QVERIFY(!heard(f.find<QWidget>("Image1")).isEmpty());
+        QVERIFY(heard(f.find<QWidget>("Label4")) !=
+                heard(f.find<QWidget>("Label4"), QAccessible::Value));
+        QCOMPARE(heard(f.find<QWidget>("Label4"), QAccessible::Value),
+                 f.find<QLabel>("Label4")->text());
     }
 
     void helpLinks() {
