@@ -19,10 +19,12 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
       services_(services) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dirtally"));
-    // Both sizes, so that the title bar and the task switcher each get a sharp picture.
+    // Each size drawn for itself, so that the title bar, the task switcher and a scaled screen
+    // each get a sharp picture.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/dirtally/icon16.png"));
-    icon.addFile(QStringLiteral(":/dirtally/icon32.png"));
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        icon.addFile(QStringLiteral(":/dirtally/icon%1.png").arg(size));
+    }
     setWindowIcon(icon);
     buildControls();
     buildMenus();

@@ -1,6 +1,7 @@
 // The main window's controls, placed as the window design gives them (in pixels: a twip is a
 // fifteenth of a pixel).
 #include <QGroupBox>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -45,7 +46,9 @@ void MainWindow::buildControls() {
 
     frame_ = place(new QGroupBox(client_), "Frame1", {5, 3, 254, 160});
     auto* picture = place(new QLabel(frame_), "Image1", {23, 14, 32, 32});
-    picture->setPixmap(QPixmap(QStringLiteral(":/dirtally/image1.png")));
+    // The picture drawn for the screen's scale (image1@2x.png at 200% and above), not blown up.
+    picture->setPixmap(QIcon(QStringLiteral(":/dirtally/image1.png"))
+                           .pixmap(picture->size(), picture->devicePixelRatioF()));
     picture->setAccessibleName(QStringLiteral("Dirtally"));
     controls_.clockLabel =
         place(new QLabel(QStringLiteral("Label4"), frame_), "Label4", {202, 13, 46, 21});

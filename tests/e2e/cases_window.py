@@ -67,9 +67,10 @@ def start_title_size_screenshot(context):
     # The title bar shows the small icon, a task switcher the large one: each drawn, not scaled.
     icons = context.session.x("xprop", "-id", str(app.window), "_NET_WM_ICON")
     sizes = sorted(set(re.findall(r"Icon \((\d+) x (\d+)\)", icons)), key=lambda s: int(s[0]))
-    check({("16", "16"), ("32", "32")} <= set(sizes),
+    wanted = {(str(size), str(size)) for size in (16, 22, 24, 32, 48, 64)}
+    check(wanted <= set(sizes),
           f"the window's icons are {' and '.join('x'.join(s) for s in sizes) or 'none'}; "
-          "16x16 and 32x32 are wanted")
+          "16 to 64 pixels are wanted")
     context.session.screenshot("main-window", app.window)
     context.figures["menu bar height (px)"] = menu
     app.key("ctrl+x")
