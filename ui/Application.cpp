@@ -66,8 +66,9 @@ std::vector<char*> withPlatform(int& argc, char** argv) {
         static char option[] = "-platform";
         static char x11First[] = "xcb;wayland";
         static char waylandFirst[] = "wayland;xcb";
-        arguments.insert(arguments.begin() + 1,
-                         {option, qEnvironmentVariableIsEmpty("DISPLAY") ? waylandFirst : x11First});
+        arguments.insert(
+            arguments.begin() + 1,
+            {option, qEnvironmentVariableIsEmpty("DISPLAY") ? waylandFirst : x11First});
         qputenv("QT_WAYLAND_DISABLE_WINDOWDECORATION", "1");
     }
     argc = int(arguments.size());

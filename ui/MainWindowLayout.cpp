@@ -10,7 +10,9 @@
 
 #include "VersionInfo.h"
 #include "ui/AccessibleLabel.h"
+#include "ui/Contrast.h"
 #include "ui/Fonts.h"
+#include "ui/LabelFit.h"
 #include "ui/MainWindow.h"
 #include "ui/Placement.h"
 
@@ -29,6 +31,13 @@ QPushButton* button(QWidget* parent, const char* name, const char* caption, QRec
     auto* b = place(new QPushButton(QString::fromLatin1(caption), parent), name, r);
     b->setAutoDefault(false);
     return b;
+}
+
+// The design's colour, or as near to it as reads on the theme's background.
+void setTextColour(QLabel* label, const QColor& colour) {
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, readableOn(colour, palette.color(QPalette::Window)));
+    label->setPalette(palette);
 }
 
 QCursor buttonPointer() {
@@ -64,7 +73,7 @@ void MainWindow::buildControls() {
     auto* domain = place(new QLabel(QString::fromUtf8(version::webDomain), frame_), "Label3",
                          {7, 131, 137, 22});
     domain->setFont(fonts::bookAntiqua(9.75, true));
-    domain->setStyleSheet(QStringLiteral("color: rgb(128, 128, 128);"));
+    setTextColour(domain, QColor(128, 128, 128));
     controls_.headerPrompt = place(new QLabel(frame_), "Label1", {202, 33, 37, 16});
     controls_.headerPrompt->setVisible(false);
 
@@ -85,6 +94,11 @@ void MainWindow::buildControls() {
          {controls_.fileListButton, controls_.makeListButton, controls_.viewListButton}) {
         b->setCursor(pointer);
     }
+    // Sized from the fonts in use: the clock keeps its right edge, the status line its centre.
+    fitLabel(controls_.clockLabel, {QStringLiteral("00:00:00")}, Qt::AlignRight);
+    fitLabel(controls_.statusLabel, {QStringLiteral("Please Wait ...")}, Qt::AlignHCenter);
+    fitLabel(domain, {}, Qt::AlignLeft);
+
     setTabOrder(controls_.fileListButton, controls_.makeListButton);
     setTabOrder(controls_.makeListButton, controls_.viewListButton);
     setTabOrder(controls_.viewListButton, controls_.folderButton);

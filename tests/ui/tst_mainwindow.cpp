@@ -7,9 +7,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 #include "MainWindowFixture.h"
+#include "ui/AboutWindow.h"
+#include "ui/Contrast.h"
 
 using namespace dirtally;
 using namespace dirtally::test;
@@ -87,12 +90,65 @@ class TestMainWindow : public QObject {
         const QFont domain = f.find<QLabel>("Label3")->font();
         QVERIFY(domain.bold());
         QCOMPARE(domain.pointSizeF(), 9.75);
-        QCOMPARE(f.find<QLabel>("Label3")->palette().color(QPalette::WindowText),
-                 QColor(128, 128, 128));
         QVERIFY(!f.find<QLabel>("Image1")->pixmap().isNull());
         QCOMPARE(f.find<QPushButton>("Command4")->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(f.find<QPushButton>("Command2")->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(f.find<QGroupBox>("Frame1")->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void contrastRatio_data() {
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+        QTest::newRow("the same") << QColor(0x80, 0x80, 0x80) << QColor(0x80, 0x80, 0x80) << 1.0;
+        QTest::newRow("just unreadable") << QColor(0x77, 0x77, 0x77) << QColor(Qt::white) << 4.48;
+        QTest::newRow("just readable") << QColor(Qt::white) << QColor(0x76, 0x76, 0x76) << 4.54;
+    }
+    void contrastRatio() {
+        QFETCH(QColor, text);
+        QFETCH(QColor, background);
+        QFETCH(double, ratio);
+        QCOMPARE(qRound(dirtally::contrastRatio(text, background) * 100), qRound(ratio * 100));
+    }
+
+    // Every text of both windows reads at 4.5:1 on what is behind it, and is drawn whole in the
+    // fonts in use (CTest runs this again with DejaVu the only fonts there are).
+    void readableAndWhole_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        dark.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+        QTest::newRow("dark") << dark;
+    }
+    void readableAndWhole() {
+        QFETCH(QPalette, palette);
+        QApplication::setPalette(palette);
+        MainWindowFixture f;
+        QVERIFY(f.show());
+        AboutWindow about(f.fakes.soundPlayer, f.fakes.instance, {});
+        about.load();
+        QList<QLabel*> labels = f.form->findChildren<QLabel*>() + about.findChildren<QLabel*>();
+        for (const QLabel* label : labels) {
+            if (!label->isVisible() || label->text().isEmpty() ||
+                label->visibleRegion().isEmpty()) {
+                continue;
+            }
+            const QWidget* behind = label;
+            while (!behind->autoFillBackground() && !behind->isWindow()) {
+                behind = behind->parentWidget();
+            }
+            const QColor background = behind->palette().color(behind->backgroundRole());
+            const QColor text = label->palette().color(label->foregroundRole());
+            const QString what = label->objectName() + ": " + label->text();
+            QVERIFY2(dirtally::contrastRatio(text, background) >= 4.5, qPrintable(what));
+            const QRect needed = label->fontMetrics().boundingRect(
+                label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text());
+            QVERIFY2(label->contentsRect().contains(needed), qPrintable(what));
+            QVERIFY2(label->parentWidget()->rect().contains(label->geometry()), qPrintable(what));
+        }
+        QApplication::setPalette(QPalette());
     }
 
     void startUpState() {
