@@ -53,6 +53,16 @@ bool MainWindow::load() {
     return true;
 }
 
+// The window has one size. Some window managers maximise it all the same (Weston's for X11
+// windows, matchbox): it goes back to its size at once, as if the request had been refused.
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    const Qt::WindowStates resized = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & resized)) {
+        QTimer::singleShot(0, this, [this, resized] { setWindowState(windowState() & ~resized); });
+    }
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     operations_->shutdown();
