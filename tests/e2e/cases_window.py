@@ -465,6 +465,49 @@ def refuses_root_folder(context):
         os.remove(copy)
 
 
+def weston_headless(context):
+    """A Wayland session, Weston's headless back end, without a seat: with XWayland the window
+    opens through X11, Esc makes the list, a maximise request leaves its size, and the session's
+    SIGTERM ends it; without an X server it opens natively on Wayland."""
+    if not (shutil.which("weston") and shutil.which("Xwayland") and shutil.which("wmctrl")):
+        raise CaseSkipped("weston, Xwayland or wmctrl is not installed")
+    from app import App
+    session = context.session
+    folder = trees.build(context.new_folder("On Wayland"), {"a": {"f": 3}})
+    runtime = session.private_dir("weston", 0o700)
+    log = os.path.join(runtime, "weston.log")
+    env = dict(session.desktop_env(), XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wl-e2e")
+    del env["QT_QPA_PLATFORM"]
+    session._spawn(["weston", "--backend=headless-backend.so", "--socket=wl-e2e", "--xwayland",
+                    "--idle-time=0", "--no-config", "--log=" + log], env=env)
+    shown = wait_until(lambda: re.findall(rb"listening on display (:\d+)", read(log) or b""), 10,
+                       "XWayland's display")
+    env["DISPLAY"] = shown[0].decode()
+    native = {k: v for k, v in env.items() if k != "DISPLAY"}
+    for variables in (env, native):
+        errors = os.path.join(runtime, "dirtally.log")
+        with open(errors, "wb") as output:
+            app = App(session, subprocess.Popen([context.program], cwd=folder, env=variables,
+                                                start_new_session=True, stderr=output))
+        session.apps.append(app)
+        if variables is env:
+            def x(*argv):
+                return subprocess.run(argv, env=env, capture_output=True, text=True).stdout
+            window = wait_until(lambda: x("xdotool", "search", "--onlyvisible", "--pid",
+                                          str(app.pid)).split(), 15, "the window on XWayland")[0]
+            x("xdotool", "key", "--window", window, "Escape")
+            wait_until(lambda: complete_report(os.path.join(folder, REPORT), True), 15, "a report")
+            x("wmctrl", "-i", "-r", window, "-b", "add,maximized_vert,maximized_horz")
+        time.sleep(1.5)
+        check(app.alive(), f"the program ended: {read(errors)}")
+        if variables is env:
+            size = re.findall(r"(Width|Height): (\d+)", x("xwininfo", "-id", window))
+            check(size[0][1] == str(CLIENT[0]), f"the window is now {size}")
+        os.killpg(app.pid, signal.SIGTERM)
+        app.wait_exit(2)
+        check(b"Could not" not in read(errors), f"Qt could not load a plug-in: {read(errors)}")
+
+
 def readme_screenshot(context, output):
     """The window as the README shows it, cropped with its frame."""
     base = "/tmp/dirtally-demo"
@@ -500,4 +543,5 @@ CASES = [
     ("about_without_sound", about_without_sound),
     ("second_instance_raises_first", second_instance_raises_first),
     ("refuses_root_folder", refuses_root_folder),
+    ("weston_headless", weston_headless),
 ]
