@@ -20,7 +20,7 @@ class CsvFormat final : public ReportSink {
     void closing(Closing block, std::uint64_t value) override;
 
     // A field as CSV needs it: quoted, with its quotes doubled, when it holds a comma, a quote or
-    // a line break.
+    // a line break; a text a spreadsheet would take for a formula is quoted after an apostrophe.
     static QString field(const QString& text);
 
   private:

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QTest>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -43,6 +44,24 @@ QByteArray describe(const std::vector<FolderNode>& tree) {
                 "\n";
     }
     return text;
+}
+
+// Failures in one order, whatever order the workers met them in.
+QByteArray describe(std::vector<ReadFailure> failures) {
+    std::sort(failures.begin(), failures.end(),
+              [](const ReadFailure& a, const ReadFailure& b) { return a.path < b.path; });
+    QByteArray text;
+    for (const ReadFailure& failure : failures) {
+        text +=
+            QByteArray::fromStdString(failure.path) + ": " + std::strerror(failure.error) + "\n";
+    }
+    return text;
+}
+
+FileIdentity identityOf(const std::string& path) {
+    struct stat info {};
+    lstat(path.c_str(), &info);
+    return {info.st_dev, info.st_ino};
 }
 
 void makeSocket(const std::string& path) {
@@ -152,6 +171,7 @@ class SizeEngineTest : public QObject {
     void sizesMatchTheReferenceWalk_data();
     void sizesMatchTheReferenceWalk();
     void severalRootsInOnePass();
+    void leftOutFilesAddNothing();
     void treeTenThousandLevelsDeep();
     void vanishingEntriesAreNotCounted();
     void unreadableFoldersHaveNoSize();
@@ -219,6 +239,27 @@ void SizeEngineTest::severalRootsInOnePass() {
             QCOMPARE(describe(job->tree(i)), describe(referenceTree(path)));
         }
     }
+}
+
+// The report grows inside the folders it sizes: every name of it adds nothing, other files count.
+void SizeEngineTest::leftOutFilesAddNothing() {
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    makeFolder(parent + "/root");
+    makeFolder(parent + "/root/other");
+    makeFile(parent + "/root/report", 1000);
+    makeFile(parent + "/root/kept", 5);
+    link((parent + "/root/report").c_str(), (parent + "/root/other/again").c_str());
+    makeFile(parent + "/temporary", 70);
+    const FileIdentity kept = identityOf(parent + "/root/kept");
+    const std::vector<FileIdentity> leftOut = {identityOf(parent + "/temporary"),
+                                               identityOf(parent + "/root/report"),
+                                               {kept.device + 1, kept.inode}};
+    SizeEngine engine;
+    auto job = engine.start({parent, {"root", ""}, false, leftOut});
+    QVERIFY(job->wait(0, kPatience) && job->wait(1, kPatience));
+    QCOMPARE(job->result(0), FolderSize::of(5));
+    QCOMPARE(job->result(1), FolderSize::of(5));
 }
 
 void SizeEngineTest::treeTenThousandLevelsDeep() {
@@ -292,6 +333,7 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
     // Listable but not searchable: names can be read, attributes cannot.
     makeFolder(parent + "/listable");
     makeFile(parent + "/listable/file", 30);
+    makeFile(parent + "/listable/other", 31);
     chmod((parent + "/listable").c_str(), 0644);
     makeFolder(parent + "/tree");
     makeFolder(parent + "/tree/x");
@@ -304,15 +346,25 @@ void SizeEngineTest::unreadableFoldersHaveNoSize() {
     makeFile(parent + "/tree/y/file", 60);
     const std::vector<std::string> roots = {"open", "locked", "listable", "tree"};
 
+    // Each unreadable folder is named once, and the same ones whether or not the tree is kept.
+    const std::vector<QByteArray> named = {"", "locked/inside: Permission denied\n",
+                                           "listable: Permission denied\n",
+                                           "tree/x/shut: Permission denied\n"};
+
     const int status = runUnprivileged([&] {
         SizeEngine engine;
         auto job = engine.start({parent, roots, true});
+        auto flat = engine.start({parent, roots, false});
         int faults = 0;
         for (std::size_t i = 0; i < roots.size(); ++i) {
             const FolderSize expected = referenceSize(parent + "/" + roots[i]);
             if (!job->wait(i, kPatience) || job->result(i) != expected ||
                 expected.readable != (roots[i] == "open")) {
                 faults |= 1 << i;
+            }
+            if (!flat->wait(i, kPatience) || describe(job->failures(i)) != named[i] ||
+                describe(flat->failures(i)) != named[i]) {
+                faults |= 1 << 6;
             }
         }
         if (describe(job->tree(3)) != describe(referenceTree(parent + "/tree")) ||

@@ -18,11 +18,11 @@ Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
       options_(options),
       budget_(options.openFolderBudget),
-      rootFailed_(std::make_unique<std::atomic<bool>[]>(request_.children.size())),
-      results_(request_.children.size()) {
+      results_(request_.children.size()),
+      failures_(request_.children.size()) {
     const std::size_t count = request_.children.size();
     if (const int error = openParent(); error != 0) {
-        endAll(isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable());
+        endAll(error);
         return;
     }
     rootsLeft_ = count;
@@ -37,7 +37,7 @@ Job::Job(SizingRequest request, const JobOptions& options)
         }
         stack_.clear();
         rootsLeft_ = 0;
-        endAll(FolderSize::outOfResources(error));
+        endAll(error);
     }
 }
 
@@ -81,8 +81,15 @@ int Job::startWorkers() {
     return workers_.empty() ? error : 0;
 }
 
-void Job::endAll(FolderSize size) {
+// Every root ends with the error that kept the whole sizing from starting.
+void Job::endAll(int error) {
+    const FolderSize size =
+        isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable();
     for (std::size_t i = 0; i < results_.size(); ++i) {
+        {
+            std::lock_guard lock(resultLock_);
+            failures_[i].push_back({request_.children[i], error});
+        }
         finishRoot(i, {true, size, {}});
     }
 }
@@ -101,6 +108,14 @@ FolderSize Job::result(std::size_t root) const {
         return FolderSize::unreadable();
     }
     return results_[root].size;
+}
+
+std::vector<ReadFailure> Job::failures(std::size_t root) const {
+    std::lock_guard lock(resultLock_);
+    if (root >= results_.size() || !results_[root].done) {
+        return {};
+    }
+    return failures_[root];
 }
 
 const std::vector<FolderNode>& Job::tree(std::size_t root) const {

@@ -38,6 +38,7 @@ class Job final : public SizingJob {
 
     bool wait(std::size_t root, std::chrono::milliseconds timeout) override;
     FolderSize result(std::size_t root) const override;
+    std::vector<ReadFailure> failures(std::size_t root) const override;
     const std::vector<FolderNode>& tree(std::size_t root) const override;
     void cancel() override;
 
@@ -58,7 +59,7 @@ class Job final : public SizingJob {
     // Job set-up, the worker loop and the shared stack (SizeEngineJob.cpp).
     int openParent();
     int startWorkers();
-    void endAll(FolderSize size);
+    void endAll(int error);
     void work();
     Node* pop();
     void push(std::span<Node* const> nodes);
@@ -66,7 +67,8 @@ class Job final : public SizingJob {
     // Reading one folder (SizeEngineJobRead.cpp).
     void process(Node& node, Scratch& scratch);
     void read(Node& node, Scratch& scratch);
-    bool sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
+    void sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
+    bool isLeftOut(const struct statx& info) const;
     void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
 
     // Opening folders and sharing their handles (SizeEngineJobOpen.cpp).
@@ -88,6 +90,7 @@ class Job final : public SizingJob {
 
     // Totals flowing up (SizeEngineJobSettle.cpp).
     void fail(Node& node, int error = 0);
+    void name(Node& node, int error);
     void done(Node& node);
     void settle(Node* node);
     void finishRoot(Node* root);
@@ -100,7 +103,6 @@ class Job final : public SizingJob {
     std::atomic<bool> cancelled_{false};
     std::atomic<std::size_t> openFolders_{0};
     std::atomic<std::size_t> budget_;  // the options' budget, lowered where handles ran out
-    std::unique_ptr<std::atomic<bool>[]> rootFailed_;
 
     std::mutex stackLock_;
     std::condition_variable stackReady_;
@@ -116,6 +118,7 @@ class Job final : public SizingJob {
     mutable std::mutex resultLock_;
     std::condition_variable resultReady_;
     std::vector<RootResult> results_;
+    std::vector<std::vector<ReadFailure>> failures_;  // by root; under resultLock_
 
     std::vector<std::thread> workers_;
 };

@@ -1,7 +1,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/system/linux/SizeEngineJob.h"
@@ -11,19 +13,15 @@ namespace dirtally::sizeengine {
 namespace {
 
 constexpr int kEntryFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
-constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE;
+constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE | STATX_INO;
 
 }  // namespace
 
+// Every folder is read even beneath one that cannot be, so that each unreadable folder is
+// named, as du names them, and the same ones in every run.
 void Job::process(Node& node, Scratch& scratch) {
-    // Once a root is known to have no size, nothing more beneath it changes its result.
-    const bool cancelled = cancelled_.load(std::memory_order_relaxed);
-    const bool abandoned =
-        cancelled || (!request_.keepTree && rootFailed_[node.root].load(std::memory_order_relaxed));
-    if (abandoned) {
-        if (cancelled) {
-            fail(node);
-        }
+    if (cancelled_.load(std::memory_order_relaxed)) {
+        fail(node);
         if (node.parent) {
             letGo(*node.parent);
         }
@@ -46,11 +44,7 @@ void Job::read(Node& node, Scratch& scratch) {
                 stop = true;
                 break;
             }
-            // A kept tree still wants the sizes of the sub-folders beside the fault.
-            if (!sizeEntry(node, entry, bytes, scratch) && !request_.keepTree) {
-                stop = true;
-                break;
-            }
+            sizeEntry(node, entry, bytes, scratch);
         }
         push(scratch.batch);
         scratch.batch.clear();
@@ -60,11 +54,11 @@ void Job::read(Node& node, Scratch& scratch) {
     letGo(node, Node::kReader);
 }
 
-// Counts one entry; false, with the folder marked, where its attributes cannot be read.
-bool Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
+// Counts one entry; marks the folder where the entry's attributes cannot be read.
+void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
     if (entry.type == DT_DIR) {
         adopt(node, entry, scratch);
-        return true;
+        return;
     }
     struct statx info;
     const int error = statx(node.fd, entry.name, kEntryFlags, kEntryMask, &info) == 0
@@ -75,17 +69,28 @@ bool Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scr
         if (error != ENOENT) {
             fail(node, error);
         }
-        return error == ENOENT;
+        return;
     }
     if (S_ISDIR(info.stx_mode)) {
         // A folder only counts as one when it was a folder as the directory was read.
         if (entry.type == DT_UNKNOWN) {
             adopt(node, entry, scratch);
         }
-        return true;
+        return;
     }
-    bytes += info.stx_size;
-    return true;
+    if (!isLeftOut(info)) {
+        bytes += info.stx_size;
+    }
+}
+
+// The report being written grows while it is sized; it must not count itself.
+bool Job::isLeftOut(const struct statx& info) const {
+    const std::vector<FileIdentity>& leftOut = request_.leftOut;
+    if (leftOut.empty()) {
+        return false;
+    }
+    const FileIdentity file{makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino};
+    return std::find(leftOut.begin(), leftOut.end(), file) != leftOut.end();
 }
 
 void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {

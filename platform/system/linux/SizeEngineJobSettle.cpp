@@ -48,9 +48,28 @@ std::vector<FolderNode> takeTree(Node& root) {
 // A shortage leaves the folder out of resources; any other error, or none, or a shortage that
 // only a cancel cut short, leaves it unreadable.
 void Job::fail(Node& node, int error) {
-    const bool shortage = isShortage(error) && !cancelled_.load(std::memory_order_relaxed);
-    raise(node.fault, shortage ? error : Node::kUnreadable);
-    rootFailed_[node.root].store(true, std::memory_order_relaxed);
+    const bool cancelled = cancelled_.load(std::memory_order_relaxed);
+    raise(node.fault, isShortage(error) && !cancelled ? error : Node::kUnreadable);
+    if (error != 0 && !cancelled && !node.named) {
+        name(node, error);
+    }
+}
+
+// Puts the folder on its root's list of failures, by its path from the sizing's parent.
+void Job::name(Node& node, int error) {
+    node.named = true;
+    std::vector<const std::string*> names;
+    const Node* up = &node;
+    for (; up->parent; up = up->parent) {
+        names.push_back(&up->name);
+    }
+    std::string path = request_.children[up->root];
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += path.empty() ? "" : "/";
+        path += **it;
+    }
+    std::lock_guard lock(resultLock_);
+    failures_[node.root].push_back({std::move(path), error});
 }
 
 void Job::done(Node& node) {

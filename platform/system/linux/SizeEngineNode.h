@@ -47,6 +47,7 @@ struct Node {
     std::atomic<std::uint32_t> pending{1};
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<int> fault{0};
+    bool named = false;  // its own failure is on the root's list; only its reading sets it
 
     // Kept sub-folders in the file system's order; owned by this node until the tree is built.
     std::vector<Node*> keptChildren;
