@@ -1,0 +1,83 @@
+#include "listing/PreviousReport.h"
+
+#include <QStringDecoder>
+#include <algorithm>
+#include <cctype>
+
+#include "listing/ReportFormat.h"
+
+namespace dirtally {
+
+std::optional<PreviousReport> PreviousReport::read(const QByteArray& bytes, QString* why) {
+    const auto text = std::find_if(bytes.begin(), bytes.end(), [](char c) {
+        return !std::isspace(static_cast<unsigned char>(c));
+    });
+    if (text != bytes.end() && *text == '{') {
+        return previous::readJson(bytes, why);
+    }
+    const bool csv = bytes.startsWith("folder,bytes");
+    if (!csv && !bytes.startsWith("\r\nDirtally by ")) {
+        *why = QStringLiteral("it is no report of dirtally-report (JSON, CSV or text)");
+        return std::nullopt;
+    }
+    return csv ? previous::readCsv(bytes, why) : previous::readText(bytes, why);
+}
+
+std::string PreviousReport::keyOf(const Path& path, const QString& shown) const {
+    switch (names) {
+        case Names::Exact:
+            return path;
+        case Names::Shown:
+            return shown.toStdString();
+        case Names::Lined:
+            break;
+    }
+    QString lined = oneLevel.value_or(true) ? report::displayName(shown) : shown;
+    while (lined.endsWith(QLatin1Char(' '))) {
+        lined.chop(1);
+    }
+    return lined.toStdString();
+}
+
+namespace previous {
+
+std::optional<QString> utf8(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
+                                                       QStringConverter::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Digits of any script, with a separator (a comma, a point, a space of some width, an
+// apostrophe...) only between two of them, as QLocale groups a number.
+std::optional<std::uint64_t> groupedNumber(const QString& text) {
+    std::uint64_t value = 0;
+    bool afterDigit = false;
+    for (const uint c : text.trimmed().toUcs4()) {
+        const int digit =
+            QChar::category(c) == QChar::Number_DecimalDigit ? QChar::digitValue(c) : -1;
+        if (digit < 0) {
+            if (!afterDigit || !(QChar::isPunct(c) || QChar::isSpace(c))) {
+                return std::nullopt;
+            }
+            afterDigit = false;
+            continue;
+        }
+        if (value > (UINT64_MAX - static_cast<std::uint64_t>(digit)) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + static_cast<std::uint64_t>(digit);
+        afterDigit = true;
+    }
+    if (!afterDigit) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace previous
+
+}  // namespace dirtally
