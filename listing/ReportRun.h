@@ -46,20 +46,20 @@ class ReportRun {
     static Path withSeparator(const Path& folder);
 
     // Lists what a report shows beneath one of the listed folders; false when the run is to stop.
-    using ListBeneath = std::function<bool(const QString& top, const std::vector<FolderNode>&)>;
+    using ListBeneath = std::function<bool(const Path& top, const std::vector<FolderNode>&)>;
 
     // The two listings (ReportRunListings.cpp); each tells how its report is to be closed.
-    ReportSink::Closing listOneLevel(Output& out, const Path& folder,
+    ReportSink::Closing listOneLevel(Output& out, const RunInputs& inputs,
                                      const std::vector<DirEntry>& entries);
-    ReportSink::Closing listTree(Output& out, const Path& folder,
+    ReportSink::Closing listTree(Output& out, const RunInputs& inputs,
                                  const std::vector<DirEntry>& entries);
-    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries,
-                                               bool wholeTree);
+    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries, bool wholeTree,
+                                               const Counting& counting);
     // Sizes the folders in one job and lists each when it is done, in the listing's order.
     void listRoots(Output& out, SizingRequest request, const ListBeneath& beneath);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
     // False when the size is unknown for want of a resource: the listing then stops.
-    bool known(const QString& name, const FolderSize& size);
+    bool known(const Path& path, const FolderSize& size);
     void add(const FolderSize& size);
     // Waits for one sized root while the host goes on; false when the run is to stop.
     bool awaitRoot(SizingJob& job, std::size_t root, Output& out);

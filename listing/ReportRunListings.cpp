@@ -35,9 +35,9 @@ bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, Output& out) {
     return state_ != RunState::Stopping;
 }
 
-bool ReportRun::known(const QString& name, const FolderSize& size) {
+bool ReportRun::known(const Path& path, const FolderSize& size) {
     if (size.resourceError != 0) {
-        shortOf_ = name;
+        shortOf_ = report::safeName(path);
         shortage_ = size.resourceError;
     }
     return shortage_ == 0;
@@ -51,12 +51,13 @@ void ReportRun::add(const FolderSize& size) {
     progress_.bytes = sizeTotal_;
 }
 
-std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries,
-                                               bool wholeTree) {
+std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries, bool wholeTree,
+                                               const Counting& counting) {
     std::vector<std::string> names;
     // An entry whose attributes cannot be read counts as a sub-folder.
     for (const DirEntry& entry : entries) {
-        if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name))) {
+        if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name)) &&
+            !counting.excludes(entry.name, '/' + entry.name)) {
             names.push_back(entry.name);
         }
     }
@@ -72,47 +73,48 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         if (state_ == RunState::Stopping || !awaitRoot(*job, i, out)) {
             return;
         }
-        const QString name = report::safeName(names[i]);
         const FolderSize size = job->result(i);
-        if (!known(name, size)) {
+        if (!known(names[i], size)) {
             return;
         }
-        out.sink.folder(name, size);
+        out.sink.folder({names[i], size});
         add(size);
-        if (beneath && !beneath(name, job->tree(i))) {
+        if (beneath && !beneath(names[i], job->tree(i))) {
             return;
         }
     }
 }
 
-ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
+ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs,
                                             const std::vector<DirEntry>& entries) {
-    const Path root = withSeparator(folder);
-    if (root != folder) {
+    const Path root = withSeparator(inputs.folder);
+    if (root != inputs.folder) {
         host_.setFolder(root);
     }
-    listRoots(out, {root, subFolders(entries, false), false}, {});
+    listRoots(out, {root, subFolders(entries, false, inputs.counting), false, inputs.counting}, {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
 }
 
 // The first-level folders make up the total; the lines beneath each are already in it.
-ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
+ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                                         const std::vector<DirEntry>& entries) {
-    listRoots(out, {withSeparator(folder), subFolders(entries, true), true},
-              [&](const QString& top, const std::vector<FolderNode>& tree) {
-                  std::vector<QString> paths(tree.size());
+    listRoots(out,
+              {withSeparator(inputs.folder), subFolders(entries, true, inputs.counting), true,
+               inputs.counting},
+              [&](const Path& top, const std::vector<FolderNode>& tree) {
+                  std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {
                       pace(out);
                       const FolderNode& node = tree[n];
-                      const QString& parent =
+                      const Path& parent =
                           node.parent == FolderNode::kNoParent ? top : paths[node.parent];
-                      paths[n] = parent + QLatin1Char('/') + report::safeName(node.name);
+                      paths[n] = parent + '/' + node.name;
                       if (state_ == RunState::Stopping || !known(paths[n], node.size)) {
                           return false;
                       }
-                      out.sink.folder(paths[n], node.size);
+                      out.sink.folder({paths[n], node.size});
                   }
                   return true;
               });

@@ -9,7 +9,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev lib
 if [[ "${1:-}" == test ]]; then
     packages+=(xvfb xauth xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils
                procps python3 util-linux
-               dpkg-dev desktop-file-utils appstream man-db groff-base clang libclang-rt-14-dev)
+               dpkg-dev desktop-file-utils appstream man-db groff-base clang libclang-rt-14-dev jq)
 fi
 
 missing=()

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/Counting.h"
 #include "platform/system/Path.h"
 #include "platform/system/SizingJob.h"
 
@@ -15,6 +16,7 @@ struct SizingRequest {
     Path parent;                        // the folder that holds the roots
     std::vector<std::string> children;  // the roots' names inside parent
     bool keepTree = false;              // also keep every folder beneath each root, in pre-order
+    Counting counting{};
 };
 
 struct DriveSpace {

@@ -16,7 +16,11 @@ class FakeRunHost final : public RunHost {
 
     RunInputs prepareRun() override {
         ++preparations;
-        return {folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
+        RunInputs inputs{folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
+        if (choose) {
+            choose(inputs);
+        }
+        return inputs;
     }
     bool oneLevel() const override { return oneLevel_; }
     void setFolder(const Path& folder) override { folder_ = folder; }
@@ -60,6 +64,7 @@ class FakeRunHost final : public RunHost {
     int opens = 0;
     int yields = 0;
     std::function<void(int)> onYield;
+    std::function<void(RunInputs&)> choose;  // the options a test asks of the run
 
   private:
     Path folder_;

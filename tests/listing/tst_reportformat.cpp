@@ -1,7 +1,12 @@
 // The report's fields and lines: widths, grouping, names and column stops at their boundaries.
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
+#include <cerrno>
 
+#include "listing/JsonFormat.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
 
@@ -47,6 +52,90 @@ class TestReportFormat : public QObject {
         QCOMPARE(report::totalField(18'245'120, QLocale::c()), QStringLiteral("       18,245,120"));
         QCOMPARE(report::totalField(123'456'789, QLocale::c()),
                  QStringLiteral("      123,456,789"));
+    }
+
+    // Held against du -h --apparent-size (and numfmt --to=iec --round=up) of the same sizes.
+    void humanSize_data() {
+        QTest::addColumn<qulonglong>("bytes");
+        QTest::addColumn<QString>("text");
+        const std::pair<qulonglong, const char*> rows[] = {{0, "0"},
+                                                           {1023, "1023"},
+                                                           {1024, "1.0K"},
+                                                           {1025, "1.1K"},
+                                                           {10239, "10K"},
+                                                           {10241, "11K"},
+                                                           {1047552, "1023K"},
+                                                           {1047553, "1.0M"},
+                                                           {10485759, "10M"},
+                                                           {1073741823, "1.0G"},
+                                                           {4509715660, "4.2G"},
+                                                           {1099511627776, "1.0T"},
+                                                           {1125899906842624, "1.0P"},
+                                                           {9223372036854775807, "8.0E"},
+                                                           {11529215046068469760ULL, "10E"},
+                                                           {18446744073709551615ULL, "16E"}};
+        for (const auto& [bytes, text] : rows) {
+            QTest::newRow(text) << bytes << QString::fromLatin1(text);
+        }
+    }
+    void humanSize() {
+        QFETCH(qulonglong, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(report::humanSize(bytes), text);
+    }
+
+    // What is counted follows the marker of the whole tree; du-style sizes keep their columns.
+    void countedAndHumanReadable() {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            ReportWriter out(buffer);
+            ReportFormat format(out, QLocale::c(), {true, true, true, {"*.tmp", "a\tb"}}, true);
+            format.header("/d", false, QDate(2026, 12, 6));
+            format.folder({"x", FolderSize::of(4509715660)});
+            format.closing(ReportSink::Closing::TreeTotal, 1023);
+        }
+        const QList<QByteArray> lines = buffer.data().split('\n');
+        QCOMPARE(lines.at(5),
+                 "Path - /d  (no subs) (disk usage, links once, one file system, "
+                 "excluding: *.tmp, a?b)\r");
+        QCOMPARE(lines.at(7), "x" + QByteArray(81, ' ') + "\t          4.2G\r");
+        QCOMPARE(lines.at(9), QByteArray(79, ' ') + "\t" + QByteArray(13, ' ') + "1023\r");
+    }
+
+    // Names come back exactly from what a JSON reader makes of the report.
+    void json() {
+        const std::string awkward(
+            "q\"b\\s\x01"
+            "c\xef\xbb\xbfx/\xfe\xff\n",
+            15);
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            ReportWriter out(buffer);
+            JsonFormat json(out, {true, false, true, {"*.o"}});
+            json.header("/srv/\xff", false, QDate(2026, 12, 6));
+            json.folder({awkward, FolderSize::of(18446744073709551615ULL)});
+            json.folder({"ok", FolderSize::unreadable(), EACCES});
+            json.closing(ReportSink::Closing::TreeTotal, 7);
+        }
+        QJsonParseError error;
+        const QJsonObject report = QJsonDocument::fromJson(buffer.data(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(QByteArray::fromBase64(report["folder_bytes"].toString().toLatin1()), "/srv/\xff");
+        QCOMPARE(report["mode"].toString(), "all");
+        QCOMPARE(report["counted"].toObject()["exclude"].toArray(), QJsonArray{"*.o"});
+        QCOMPARE(report["total"].toInteger(), 7);
+        const QJsonArray folders = report["folders"].toArray();
+        QCOMPARE(folders.size(), 2);
+        QCOMPARE(QByteArray::fromBase64(folders[0]["path_bytes"].toString().toLatin1()),
+                 QByteArray::fromStdString(awkward));
+        QCOMPARE(folders[0]["name"].toString(), QStringLiteral("\uFFFD\uFFFD\n"));
+        QVERIFY(buffer.data().contains("\"bytes\":18446744073709551615}"));
+        QCOMPARE(folders[1]["path"].toString(), "ok");
+        QVERIFY(!folders[1].toObject().contains("path_bytes"));
+        QVERIFY(folders[1]["bytes"].isNull());
+        QCOMPARE(folders[1]["error"].toString(), "Permission denied");
     }
 
     void dateLine_data() {
@@ -125,7 +214,7 @@ class TestReportFormat : public QObject {
         format.header("/", false, QDate(2026, 12, 6));
         out.flush();
         const qint64 headerBytes = buffer.size();
-        format.folder(name, FolderSize::of(0));
+        format.folder({pathFromText(name), FolderSize::of(0)});
         out.flush();
         QCOMPARE(buffer.data().mid(headerBytes), line);
     }
