@@ -110,8 +110,12 @@ std::optional<QString> rowError(const QList<Field>& fields, qsizetype columns) {
     if (fields.size() != columns) {
         return QStringLiteral("%1 fields, not %2").arg(fields.size()).arg(columns);
     }
-    if (!utf8(fields[0].bytes)) {
+    const std::optional<QString> name = utf8(fields[0].bytes);
+    if (!name) {
         return QStringLiteral("the folder's name is not UTF-8");
+    }
+    if (const std::optional<QString> error = shownNameError(*name)) {
+        return error;
     }
     if (fields[0].bytes.isEmpty()) {
         return QStringLiteral("the folder's name is empty");

@@ -2,9 +2,11 @@
 // path and size.
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QJsonParseError>
 
 #include "listing/PreviousReport.h"
+#include "listing/ReportFormat.h"
 
 namespace dirtally::previous {
 
@@ -19,6 +21,47 @@ std::optional<std::uint64_t> bytesOf(const QJsonValue& value) {
     return static_cast<std::uint64_t>(bytes);
 }
 
+// A path's text, or its bytes in base64 beside it ("<key>_bytes") where the text does not keep
+// them all.
+std::optional<Path> pathOf(const QJsonObject& object, QLatin1String key) {
+    const QJsonValue text = object.value(key);
+    const QJsonValue bytes = object.value(key + QLatin1String("_bytes"));
+    if (!text.isString() || !(bytes.isString() || bytes.isUndefined())) {
+        return std::nullopt;
+    }
+    if (bytes.isUndefined()) {
+        return pathFromText(text.toString());
+    }
+    const auto decoded = QByteArray::fromBase64Encoding(bytes.toString().toLatin1(),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    return decoded ? std::optional((*decoded).toStdString()) : std::nullopt;
+}
+
+// What was counted, in the text report's words; nothing where a part is not one of those
+// dirtally-report writes.
+std::optional<QString> countedOf(const QJsonObject& counted) {
+    const QJsonValue size = counted.value(QLatin1String("size"));
+    const QJsonValue links = counted.value(QLatin1String("links"));
+    const QJsonValue oneFileSystem = counted.value(QLatin1String("one_file_system"));
+    const QJsonValue exclude = counted.value(QLatin1String("exclude"));
+    Counting counting;
+    counting.diskUsage = size == QLatin1String("disk-usage");
+    counting.linksOnce = links == QLatin1String("once");
+    counting.oneFileSystem = oneFileSystem.toBool();
+    for (const QJsonValue pattern : exclude.toArray()) {
+        if (!pattern.isString()) {
+            return std::nullopt;
+        }
+        counting.exclude.push_back(pathFromText(pattern.toString()));
+    }
+    if (!(counting.diskUsage || size == QLatin1String("apparent")) ||
+        !(counting.linksOnce || links == QLatin1String("each")) || !oneFileSystem.isBool() ||
+        !exclude.isArray()) {
+        return std::nullopt;
+    }
+    return report::countedWords(counting);
+}
+
 // The header's fields: each may be left out, none may be of another kind.
 bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
     if (root.value(QLatin1String("program")) != QLatin1String("dirtally-report")) {
@@ -30,8 +73,8 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
     const QJsonValue mode = root.value(QLatin1String("mode"));
     const QJsonValue counted = root.value(QLatin1String("counted"));
     const QJsonValue total = root.value(QLatin1String("total"));
-    if (folder.isString()) {
-        report->folder = pathFromText(folder.toString());
+    if (!folder.isUndefined()) {
+        report->folder = pathOf(root, QLatin1String("folder"));
     }
     if (date.isString()) {
         report->date = QDate::fromString(date.toString(), Qt::ISODate);
@@ -39,14 +82,16 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
     if (mode == QLatin1String("one-level") || mode == QLatin1String("all")) {
         report->oneLevel = mode == QLatin1String("one-level");
     }
-    report->counted = counted.toObject();
+    if (!counted.isUndefined()) {
+        report->counted = countedOf(counted.toObject());
+    }
     if (!total.isUndefined()) {
         report->total = bytesOf(total);
     }
     const char* wrong = !(folder.isString() || folder.isUndefined())        ? "folder"
                         : (!date.isUndefined() && !report->date->isValid()) ? "date"
                         : (!mode.isUndefined() && !report->oneLevel)        ? "mode"
-                        : !(counted.isObject() || counted.isUndefined())    ? "counted"
+                        : (!counted.isUndefined() && !report->counted)      ? "counted"
                         : (!total.isUndefined() && !report->total)          ? "total"
                                                                             : nullptr;
     if (wrong) {
@@ -58,18 +103,17 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
 // One entry of "folders"; nothing in `folder` for an entry a comparison listed as gone.
 bool readFolder(const QJsonValue& value, std::optional<PreviousFolder>* folder) {
     const QJsonObject entry = value.toObject();
-    const QJsonValue path = entry.value(QLatin1String("path"));
+    const std::optional<Path> path = pathOf(entry, QLatin1String("path"));
     const QJsonValue bytes = entry.value(QLatin1String("bytes"));
     const std::optional<std::uint64_t> size = bytesOf(bytes);
-    if (!path.isString() || path.toString().isEmpty() || !(size || bytes.isNull())) {
+    if (!path || path->empty() || !(size || bytes.isNull())) {
         return false;
     }
     if (entry.value(QLatin1String("gone")).toBool()) {
         folder->reset();
         return true;
     }
-    *folder = PreviousFolder{pathFromText(path.toString()),
-                             size ? FolderSize::of(*size) : FolderSize::unreadable()};
+    *folder = PreviousFolder{*path, size ? FolderSize::of(*size) : FolderSize::unreadable()};
     return true;
 }
 
@@ -98,7 +142,8 @@ std::optional<PreviousReport> readJson(const QByteArray& bytes, QString* why) {
     for (qsizetype i = 0; i < list.size(); ++i) {
         std::optional<PreviousFolder> folder;
         if (!readFolder(list.at(i), &folder)) {
-            *why = QStringLiteral("folder %1 of \"folders\" has no path or no size").arg(i + 1);
+            *why = QStringLiteral("folder %1 of \"folders\" has no path or no size held exactly")
+                       .arg(i + 1);
             return std::nullopt;
         }
         if (folder) {

@@ -41,6 +41,13 @@ std::string PreviousReport::keyOf(const Path& path, const QString& shown) const 
 
 namespace previous {
 
+std::optional<QString> shownNameError(const QString& name) {
+    if (std::any_of(name.begin(), name.end(), [](QChar c) { return c < ' ' || c == '\x7f'; })) {
+        return QStringLiteral("the name \"%1\" holds a control character").arg(name);
+    }
+    return std::nullopt;
+}
+
 std::optional<QString> utf8(QByteArrayView bytes) {
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless |
                                                        QStringConverter::Flag::ConvertInitialBom);

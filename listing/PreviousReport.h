@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QDate>
-#include <QJsonObject>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -35,9 +34,9 @@ struct PreviousReport {
     std::optional<Path> folder;
     std::optional<QDate> date;
     std::optional<bool> oneLevel;
-    // What was counted, as far as the report tells it, in the JSON report's terms ("size",
-    // "links", ...): a new run compares only what is told.
-    QJsonObject counted;
+    // What was counted, in the words of the text report's path line (see report::countedWords;
+    // empty: what the window counts), where the report tells it.
+    std::optional<QString> counted;
     // The total of the first-level folders, where the report gives it.
     std::optional<std::uint64_t> total;
     std::vector<PreviousFolder> folders;
@@ -57,6 +56,10 @@ namespace previous {
 std::optional<PreviousReport> readJson(const QByteArray& bytes, QString* why);
 std::optional<PreviousReport> readCsv(const QByteArray& bytes, QString* why);
 std::optional<PreviousReport> readText(const QByteArray& bytes, QString* why);
+
+// Why a name as a text or CSV report shows it is not one such a report writes: a control
+// character, which the report would have shown as "?"; nothing when it is.
+std::optional<QString> shownNameError(const QString& name);
 
 // Bytes as text where they are UTF-8 throughout; nothing where they are not.
 std::optional<QString> utf8(QByteArrayView bytes);

@@ -1,5 +1,7 @@
 // The text report read back: its header, one line per folder (a name too long for its column on
 // a line of its own), and the closing block with the total.
+#include <QRegularExpression>
+
 #include "listing/PreviousReport.h"
 #include "listing/ReportFormat.h"
 
@@ -57,11 +59,13 @@ bool readHeader(Lines& lines, PreviousReport* report, QString* why) {
             return false;
         }
     }
-    static const QString kPath = QStringLiteral("Path - ");
-    static const QString kAll = QStringLiteral("  (no subs)");
+    // The folder, "(no subs)" for the whole tree, and what is counted where it is not what the
+    // window counts.
+    static const QRegularExpression kPathLine(QStringLiteral(
+        R"(^Path - (.*?)  (\(no subs\) ?)?(?:\(((?:disk usage|links once|one file system|excluding: ).*)\))?$)"));
+    const QRegularExpressionMatch path = kPathLine.match(line[5]);
     if (!line[0].isEmpty() || !line[1].startsWith(QStringLiteral("Dirtally by ")) ||
-        !line[2].isEmpty() || !line[4].isEmpty() || !line[5].startsWith(kPath) ||
-        !line[6].isEmpty() || !(line[5].endsWith(QStringLiteral("  ")) || line[5].endsWith(kAll))) {
+        !line[2].isEmpty() || !line[4].isEmpty() || !path.hasMatch() || !line[6].isEmpty()) {
         *why = QStringLiteral("lines 1 to 7: not the header of a report of Dirtally");
         return false;
     }
@@ -72,9 +76,9 @@ bool readHeader(Lines& lines, PreviousReport* report, QString* why) {
             break;
         }
     }
-    report->oneLevel = !line[5].endsWith(kAll);
-    const QString folder = line[5].mid(kPath.size()).chopped(*report->oneLevel ? 2 : kAll.size());
-    report->folder = pathFromText(folder);
+    report->folder = pathFromText(path.captured(1));
+    report->oneLevel = path.captured(2).isEmpty();
+    report->counted = path.captured(3);
     return true;
 }
 
@@ -82,6 +86,9 @@ bool readHeader(Lines& lines, PreviousReport* report, QString* why) {
 std::optional<QString> nameError(const QString& name) {
     if (name.isEmpty()) {
         return QStringLiteral("a size without a folder");
+    }
+    if (const std::optional<QString> error = shownNameError(name)) {
+        return error;
     }
     if (name.contains(QLatin1Char('?')) || name.contains(QChar::ReplacementCharacter)) {
         return QStringLiteral(

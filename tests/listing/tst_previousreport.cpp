@@ -4,35 +4,35 @@
 #include <QTest>
 
 #include "listing/Comparison.h"
-#include "listing/CsvFormat.h"
 #include "listing/PreviousReport.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
+#include "listing/SortedListing.h"
 
 using namespace dirtally;
 
 namespace {
-using Folders = QList<std::pair<QString, FolderSize>>;
+using Folders = QList<std::pair<QByteArray, FolderSize>>;
 
-QByteArray written(bool csv, bool oneLevel, const QLocale& locale, const Folders& folders) {
+QByteArray written(const RunInputs& inputs, const Folders& folders) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     ReportWriter writer(buffer);
-    ReportFormat text(writer, locale);
-    CsvFormat table(writer);
-    ReportSink& sink = csv ? static_cast<ReportSink&>(table) : text;
-    sink.header("/data", oneLevel, QDate(2026, 12, 6));
-    for (const auto& [name, size] : folders) {
-        sink.folder(name, size);
+    const std::unique_ptr<ReportSink> sink = chosenSink(inputs, writer);
+    sink->header("/data", inputs.oneLevel, QDate(2026, 12, 6));
+    for (const auto& [path, size] : folders) {
+        sink->folder({path.toStdString(), size});
     }
-    sink.closing(oneLevel ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::TreeTotal,
-                 1234567);
+    sink->closing(
+        inputs.oneLevel ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::TreeTotal,
+        1234567);
     writer.flush();
     return buffer.data();
 }
 }  // namespace
 
 Q_DECLARE_METATYPE(Folders)
+Q_DECLARE_METATYPE(Counting)
 
 class TestPreviousReport : public QObject {
     Q_OBJECT
@@ -41,50 +41,63 @@ class TestPreviousReport : public QObject {
     void cleanup() { QLocale::setDefault(QLocale::c()); }
 
     void readsWhatTheWritersWrite_data() {
-        QTest::addColumn<bool>("csv");
+        QTest::addColumn<ReportKind>("kind");
         QTest::addColumn<bool>("oneLevel");
         QTest::addColumn<QString>("locale");
+        QTest::addColumn<Counting>("counting");
         QTest::addColumn<Folders>("folders");
-        QTest::addColumn<QDate>("date");  // as the text report tells it
+        QTest::addColumn<QDate>("date");  // as the report tells it
         const Folders plain{{"photos", FolderSize::of(3'245'120)}, {"Music", FolderSize()}};
-        const Folders awkward{{QString(82, 'n'), FolderSize::of(0)},
-                              {QString(83, 'l') + "/x", FolderSize::of(UINT64_MAX)},
-                              {QString(90, QChar(0xe9)), FolderSize()},
+        const Folders awkward{{QByteArray(82, 'n'), FolderSize::of(0)},
+                              {QByteArray(83, 'l') + "/x", FolderSize::of(INT64_MAX)},
+                              {QString(90, QChar(0xe9)).toUtf8(), FolderSize()},
                               {"trailing  ", FolderSize::of(5)},
                               {"comma, \"quote\"", FolderSize::of(1)},
                               {"=SUM(A1)", FolderSize::of(2)}};
-        QTest::newRow("text, one level") << false << true << "en_US" << plain << QDate(2026, 12, 6);
+        const QDate day(2026, 12, 6);
+        const Counting disk{true, false, false, {"*.tmp", "/a  (b)"}};
+        QTest::newRow("text, one level")
+            << ReportKind::Text << true << "en_US" << Counting{} << plain << day;
         QTest::newRow("text, whole tree")
-            << false << false << "en_US" << awkward << QDate(2026, 12, 6);
-        QTest::newRow("text, German") << false << false << "de_DE" << awkward << QDate(2026, 12, 6);
+            << ReportKind::Text << false << "en_US" << disk << awkward << day;
+        QTest::newRow("text, German")
+            << ReportKind::Text << true << "de_DE" << disk << awkward << day;
         QTest::newRow("text, French spaces")
-            << false << true << "fr_FR" << plain << QDate(2026, 12, 6);
+            << ReportKind::Text << true << "fr_FR" << Counting{} << plain << day;
         // Qt reads no date in Chakma digits back: the report's date is then not told.
-        QTest::newRow("text, Chakma digits") << false << true << "ccp_BD" << plain << QDate();
-        QTest::newRow("csv") << true << false << "en_US" << awkward << QDate(2026, 12, 6);
+        QTest::newRow("text, Chakma digits")
+            << ReportKind::Text << true << "ccp_BD" << Counting{} << plain << QDate();
+        QTest::newRow("csv") << ReportKind::Csv << false << "en_US" << disk << awkward << QDate();
+        QTest::newRow("json") << ReportKind::Json << false << "en_US"
+                              << Counting{false, true, true, {"x\xff"}}
+                              << awkward + Folders{{"not\xff utf-8/\x01", FolderSize::of(3)}}
+                              << day;
     }
     // Each folder written is found, with its size, under the key a new run looks it up by.
     void readsWhatTheWritersWrite() {
-        QFETCH(bool, csv);
+        QFETCH(ReportKind, kind);
         QFETCH(bool, oneLevel);
         QFETCH(QString, locale);
+        QFETCH(Counting, counting);
         QFETCH(Folders, folders);
         QFETCH(QDate, date);
         QLocale::setDefault(QLocale(locale));
+        RunInputs inputs{"/data", oneLevel, {}, {}, kind, counting};
         QString why;
-        const auto report = PreviousReport::read(written(csv, oneLevel, QLocale(), folders), &why);
+        const auto report = PreviousReport::read(written(inputs, folders), &why);
         QVERIFY2(report, qPrintable(why));
         QCOMPARE(report->folders.size(), std::size_t(folders.size()));
         for (qsizetype i = 0; i < folders.size(); ++i) {
-            const auto& [name, size] = folders[i];
-            QCOMPARE(report->folders[i].key, report->keyOf(name.toStdString(), name));
-            QCOMPARE(report->folders[i].size, size);
+            const Path path = folders[i].first.toStdString();
+            QCOMPARE(report->folders[i].key, report->keyOf(path, report::safeName(path)));
+            QCOMPARE(report->folders[i].size, folders[i].second);
         }
-        if (!csv) {
+        QCOMPARE(report->date.value_or(QDate()), date);
+        if (kind != ReportKind::Csv) {
             QCOMPARE(report->folder, Path("/data"));
             QCOMPARE(report->oneLevel, oneLevel);
-            QCOMPARE(report->date.value_or(QDate()), date);
             QCOMPARE(report->total, 1234567u);
+            QCOMPARE(report->counted, report::countedWords(counting));
         }
     }
 
@@ -123,6 +136,9 @@ class TestPreviousReport : public QObject {
         QTest::newRow("text ambiguous name")
             << head + "a?b" + QByteArray(79, ' ') + "\t             1\r\n" + end << QStringList{}
             << "line 8: the name \"a?b\" may stand for several folders";
+        QTest::newRow("text size past 64 bits")
+            << head + "Ab" + QByteArray(80, ' ') + "\t 18,446,744,073,709,551,616\r\n" + end
+            << QStringList{} << "line 8: the size";
         QTest::newRow("text unfinished")
             << head + "Ab" + QByteArray(80, ' ') + "\t             1\r\n"
             << QStringList{} << "line 9: the report ends early";
