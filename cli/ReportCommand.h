@@ -18,7 +18,8 @@ class ReportCommand final : public RunHost {
     ReportCommand(const CommandLine& line, const Path& currentDirectory, const QDate& today,
                   std::FILE* errors, bool showProgress);
 
-    // The exit status: 0 when the report was written in full, 1 when it was not.
+    // The exit status: 0 when the report was written in full, 1 when it was not, 2 when the
+    // previous report to compare with cannot be.
     int run(DirectoryReader& directories, FolderInfo& folders);
 
     // The folder as the report names it: absolute, without "." or repeated and trailing
@@ -35,7 +36,11 @@ class ReportCommand final : public RunHost {
     void stateChanged(RunState state) override;
 
   private:
+    // Reads the previous report and sets the run to compare with it; false when it cannot.
+    bool compareWithPrevious();
+
     RunInputs inputs_;
+    Path previous_;  // the report to compare with; empty: none
     std::FILE* errors_;
     bool showProgress_;
     bool progressShown_ = false;

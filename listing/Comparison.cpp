@@ -1,7 +1,5 @@
 #include "listing/Comparison.h"
 
-#include "listing/ReportFormat.h"
-
 namespace dirtally {
 
 namespace {
@@ -17,16 +15,6 @@ SizeChange between(SizeChange::Kind kind, const FolderSize& then, const FolderSi
 }
 
 }  // namespace
-
-bool SizeChange::grewMore(const SizeChange& a, const SizeChange& b) {
-    if (!a.amount || !b.amount) {
-        return a.amount && !b.amount;
-    }
-    if (a.shrank != b.shrank) {
-        return b.shrank;
-    }
-    return a.shrank ? *a.amount < *b.amount : *a.amount > *b.amount;
-}
 
 Comparison::Comparison(PreviousReport previous) : previous_(std::move(previous)) {
     slots_.reserve(previous_.folders.size());
@@ -71,8 +59,8 @@ std::vector<GoneFolder> Comparison::gone() const {
     std::vector<GoneFolder> gone;
     for (const PreviousFolder& folder : previous_.folders) {
         if (!slots_.at(folder.key).matched) {
-            gone.push_back({report::safeName(folder.key),
-                            between(SizeChange::Kind::Gone, folder.size, FolderSize::of(0))});
+            gone.push_back(
+                {folder.key, between(SizeChange::Kind::Gone, folder.size, FolderSize::of(0))});
         }
     }
     return gone;

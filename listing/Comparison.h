@@ -8,32 +8,13 @@
 #include <vector>
 
 #include "listing/PreviousReport.h"
+#include "listing/SizeChange.h"
 
 namespace dirtally {
 
-// How a folder's size changed since a previous report.
-struct SizeChange {
-    enum class Kind {
-        Both,  // listed now and then
-        New,   // not in the previous report
-        Gone,  // only in the previous report
-    };
-    Kind kind = Kind::Both;
-    std::optional<std::uint64_t> previous;  // the size in the previous report, where it had one
-    // Bytes grown or shrunk (a new folder grew by all it holds, a gone one shrank by all it
-    // held); nothing where a size on either side could not be read, or the folder was not told
-    // apart from another.
-    std::optional<std::uint64_t> amount;
-    bool shrank = false;
-
-    bool operator==(const SizeChange&) const = default;
-    // Grown more: the greater growth first, a change that is not known last.
-    static bool grewMore(const SizeChange& a, const SizeChange& b);
-};
-
 // A folder of the previous report that no folder of the new run matched.
 struct GoneFolder {
-    QString shown;  // its name as a report shows it
+    Path path;  // its path as that report names it (as it shows it, where not exactly)
     SizeChange change;
 };
 

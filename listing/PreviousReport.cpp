@@ -39,6 +39,42 @@ std::string PreviousReport::keyOf(const Path& path, const QString& shown) const 
     return lined.toStdString();
 }
 
+namespace {
+
+// A folder without the trailing "/" a one-level run may have added.
+Path withoutSeparator(Path folder) {
+    while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+    }
+    return folder;
+}
+
+QString countedText(const QString& words) {
+    return words.isEmpty() ? QStringLiteral("apparent sizes, each hard link") : words;
+}
+
+}  // namespace
+
+std::optional<QString> PreviousReport::mismatch(const RunInputs& inputs) const {
+    const Path now = withoutSeparator(inputs.folder);
+    const Path then = withoutSeparator(folder.value_or(now));
+    // A text or CSV report shows names made safe; so is the folder compared.
+    if (names == Names::Exact ? then != now : report::safeName(then) != report::safeName(now)) {
+        return QStringLiteral("it is a report of %1, not of %2")
+            .arg(report::safeName(then), report::safeName(now));
+    }
+    if (oneLevel.value_or(inputs.oneLevel) != inputs.oneLevel) {
+        return inputs.oneLevel ? QStringLiteral("it lists every folder of the tree (--all)")
+                               : QStringLiteral("it lists only the sub-folders (no --all)");
+    }
+    const QString counting = report::countedWords(inputs.counting);
+    if (counted.value_or(counting) != counting) {
+        return QStringLiteral("it counted %1, not %2")
+            .arg(countedText(*counted), countedText(counting));
+    }
+    return std::nullopt;
+}
+
 namespace previous {
 
 std::optional<QString> shownNameError(const QString& name) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "listing/RunHost.h"
 #include "platform/system/Path.h"
 #include "platform/system/SizingJob.h"
 
@@ -48,6 +49,10 @@ struct PreviousReport {
     // The key under which this report holds a folder of a new run, whose path below the listed
     // folder is `path` and which a report shows as `shown` (see report::safeName).
     std::string keyOf(const Path& path, const QString& shown) const;
+
+    // Why a run of `inputs` cannot be compared with this report: it is of another folder, of
+    // another mode or counted otherwise, as far as it tells; nothing when it can.
+    std::optional<QString> mismatch(const RunInputs& inputs) const;
 };
 
 namespace previous {

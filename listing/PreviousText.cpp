@@ -71,7 +71,9 @@ bool readHeader(Lines& lines, PreviousReport* report, QString* why) {
     }
     const QString format = QStringLiteral("dddd - MMM d, yyyy");
     for (const QLocale& locale : {QLocale(), QLocale::c()}) {
-        if (const QDate date = locale.toDate(line[3], format); date.isValid()) {
+        // A comparison's report names the previous report's date after its own.
+        const QString today = line[3].section(QStringLiteral("  (compared with "), 0, 0);
+        if (const QDate date = locale.toDate(today, format); date.isValid()) {
             report->date = date;
             break;
         }
