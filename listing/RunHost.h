@@ -50,7 +50,7 @@ struct RunInputs {
     std::size_t top = 0;  // only the largest this many folders, by size unless by name; 0: all
     bool humanReadable = false;  // the text report's sizes as "4.2G", "512K"
     // The previous report the folders are compared with; none: no comparison.
-    std::shared_ptr<Comparison> comparison;
+    std::shared_ptr<Comparison> comparison{};
 };
 
 // How far a run has come: the folders sized of those to size, and the bytes they hold.

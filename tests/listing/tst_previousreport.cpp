@@ -185,9 +185,9 @@ class TestPreviousReport : public QObject {
         QCOMPARE(comparison.change("a\x02", "a?", FolderSize::of(5)).amount, std::nullopt);
         const std::vector<GoneFolder> gone = comparison.gone();
         QCOMPARE(gone.size(), 2u);
-        QCOMPARE(gone[0].shown, QStringLiteral("old name"));
+        QCOMPARE(gone[0].path, Path("old name"));
         QCOMPARE(gone[0].change, (SizeChange{K::Gone, 30, 30, true}));
-        QCOMPARE(gone[1].shown, QStringLiteral("grew/sub"));
+        QCOMPARE(gone[1].path, Path("grew/sub"));
         // The previous total: the first-level folders that had a size, 201 bytes.
         QCOMPARE(comparison.totalChange(1), (SizeChange{K::Both, 201, 200, true}));
         QVERIFY(SizeChange::grewMore({K::New, {}, 1, false}, {K::Both, 5, 0, false}));
