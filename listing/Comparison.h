@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "listing/PreviousReport.h"
@@ -39,15 +39,22 @@ class Comparison {
     std::vector<GoneFolder> gone() const;
 
   private:
-    // Where a key is found among the previous folders.
-    struct Slot {
-        std::size_t index = 0;
-        bool twice = false;    // two previous folders share the key: neither can be told
-        bool matched = false;  // a listed folder has taken it
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+    // What is known of a previous folder.
+    enum Mark : std::uint8_t {
+        kTwice = 1,    // the first of two or more folders under one key
+        kSecond = 2,   // a later folder under the key of one before it
+        kMatched = 4,  // a listed folder has taken the key
     };
 
+    // The slot of a key: where it is, or the empty slot where it would be.
+    std::size_t find(std::string_view key) const;
+
     PreviousReport previous_;
-    std::unordered_map<std::string_view, Slot> slots_;
+    // An open-addressing table of the previous folders by key: each slot the index of a folder,
+    // or kEmpty. A million folders take 8 MB, and a lookup touches one or two slots.
+    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint8_t> marks_;
 };
 
 }  // namespace dirtally
