@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "listing/ReportSink.h"
@@ -45,8 +46,11 @@ class ReportRun {
     void setState(RunState state);
     static Path withSeparator(const Path& folder);
 
+    // The errno of each folder beneath a root that could not be read, by its path.
+    using Failures = std::map<Path, int>;
     // Lists what a report shows beneath one of the listed folders; false when the run is to stop.
-    using ListBeneath = std::function<bool(const Path& top, const std::vector<FolderNode>&)>;
+    using ListBeneath =
+        std::function<bool(const Path& top, const std::vector<FolderNode>&, const Failures&)>;
 
     // The two listings (ReportRunListings.cpp); each tells how its report is to be closed.
     ReportSink::Closing listOneLevel(Output& out, const RunInputs& inputs,
@@ -58,6 +62,8 @@ class ReportRun {
     // Sizes the folders in one job and lists each when it is done, in the listing's order.
     void listRoots(Output& out, SizingRequest request, const ListBeneath& beneath);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
+    // Why a listed folder has no size: its own failure, else the first beneath it by path.
+    static ListedFolder listed(const Path& path, const FolderSize& size, const Failures& failures);
     // False when the size is unknown for want of a resource: the listing then stops.
     bool known(const Path& path, const FolderSize& size);
     void add(const FolderSize& size);

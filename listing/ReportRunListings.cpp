@@ -57,7 +57,7 @@ std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entr
     // An entry whose attributes cannot be read counts as a sub-folder.
     for (const DirEntry& entry : entries) {
         if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name)) &&
-            !counting.excludes(entry.name, '/' + entry.name)) {
+            !counting.excludes(entry.name.c_str(), ('/' + entry.name).c_str())) {
             names.push_back(entry.name);
         }
     }
@@ -77,12 +77,34 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         if (!known(names[i], size)) {
             return;
         }
-        out.sink.folder({names[i], size});
+        // Only a root without a size has folders beneath that could not be read.
+        Failures failures;
+        if (!size.readable) {
+            for (const ReadFailure& failure : job->failures(i)) {
+                failures.emplace(failure.path, failure.error);
+            }
+        }
+        // A mount point that -x leaves out is not listed, as du -x leaves it out.
+        if (!size.otherFileSystem) {
+            out.sink.folder(listed(names[i], size, failures));
+        }
         add(size);
-        if (beneath && !beneath(names[i], job->tree(i))) {
+        if (beneath && !beneath(names[i], job->tree(i), failures)) {
             return;
         }
     }
+}
+
+ListedFolder ReportRun::listed(const Path& path, const FolderSize& size, const Failures& failures) {
+    if (size.readable) {
+        return {path, size};
+    }
+    auto failure = failures.find(path);
+    if (failure == failures.end()) {
+        failure = failures.lower_bound(path + '/');
+    }
+    const bool beneath = failure != failures.end() && failure->first.starts_with(path);
+    return {path, size, beneath ? failure->second : 0};
 }
 
 ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs,
@@ -91,7 +113,11 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs
     if (root != inputs.folder) {
         host_.setFolder(root);
     }
-    listRoots(out, {root, subFolders(entries, false, inputs.counting), false, inputs.counting}, {});
+    listRoots(out,
+              {.parent = root,
+               .children = subFolders(entries, false, inputs.counting),
+               .counting = inputs.counting},
+              {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
@@ -101,9 +127,11 @@ ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs
 ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                                         const std::vector<DirEntry>& entries) {
     listRoots(out,
-              {withSeparator(inputs.folder), subFolders(entries, true, inputs.counting), true,
-               inputs.counting},
-              [&](const Path& top, const std::vector<FolderNode>& tree) {
+              {.parent = withSeparator(inputs.folder),
+               .children = subFolders(entries, true, inputs.counting),
+               .keepTree = true,
+               .counting = inputs.counting},
+              [&](const Path& top, const std::vector<FolderNode>& tree, const Failures& failures) {
                   std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {
                       pace(out);
@@ -114,7 +142,7 @@ ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                       if (state_ == RunState::Stopping || !known(paths[n], node.size)) {
                           return false;
                       }
-                      out.sink.folder({paths[n], node.size});
+                      out.sink.folder(listed(paths[n], node.size, failures));
                   }
                   return true;
               });

@@ -8,7 +8,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev lib
           fonts-texgyre xdg-utils)
 if [[ "${1:-}" == test ]]; then
     packages+=(xvfb xauth xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils
-               procps python3 util-linux
+               procps python3 util-linux btrfs-progs
                dpkg-dev desktop-file-utils appstream man-db groff-base clang libclang-rt-14-dev jq)
 fi
 

@@ -2,18 +2,23 @@
 
 #include <fnmatch.h>
 
+#include <algorithm>
+
 namespace dirtally {
 
 // A path pattern's "*" stops at a "/" (FNM_PATHNAME), so "/*/cache" means one level down only.
-bool Counting::excludes(std::string_view name, std::string_view below) const {
+bool Counting::excludes(const char* name, const char* below) const {
     for (const std::string& pattern : exclude) {
         const bool path = isPathPattern(pattern);
-        const std::string subject(path ? below : name);
-        if (fnmatch(pattern.c_str(), subject.c_str(), path ? FNM_PATHNAME : 0) == 0) {
+        if (fnmatch(pattern.c_str(), path ? below : name, path ? FNM_PATHNAME : 0) == 0) {
             return true;
         }
     }
     return false;
+}
+
+bool Counting::hasPathPatterns() const {
+    return std::any_of(exclude.begin(), exclude.end(), isPathPattern);
 }
 
 }  // namespace dirtally

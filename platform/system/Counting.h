@@ -14,15 +14,16 @@ struct Counting {
     bool linksOnce = false;      // a file with several links counts once, at its first place
     // Shell patterns (fnmatch) of what is neither counted, listed nor entered: matched against an
     // entry's name, or, when the pattern starts with "/", against its path below the folder.
-    std::vector<std::string> exclude;
+    std::vector<std::string> exclude{};
 
     // Whether an entry is left out: `name` is its own name, `below` its path below the folder,
-    // starting with "/" ("/photos/2019").
-    bool excludes(std::string_view name, std::string_view below) const;
+    // starting with "/" ("/photos/2019"), which only path patterns read (see hasPathPatterns).
+    bool excludes(const char* name, const char* below) const;
     // Whether a pattern is matched against the path below the folder, not the name.
     static bool isPathPattern(std::string_view pattern) {
         return !pattern.empty() && pattern.front() == '/';
     }
+    bool hasPathPatterns() const;
 
     bool operator==(const Counting&) const = default;
 };

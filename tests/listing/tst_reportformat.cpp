@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+#include <QVariant>
 #include <cerrno>
 
 #include "listing/JsonFormat.h"
@@ -103,39 +104,30 @@ class TestReportFormat : public QObject {
         QCOMPARE(lines.at(9), QByteArray(79, ' ') + "\t" + QByteArray(13, ' ') + "1023\r");
     }
 
-    // Names come back exactly from what a JSON reader makes of the report.
+    // What fuzz_json does not hold: the header's words, exact 64-bit sizes, the reason.
     void json() {
-        const std::string awkward(
-            "q\"b\\s\x01"
-            "c\xef\xbb\xbfx/\xfe\xff\n",
-            15);
         QBuffer buffer;
         buffer.open(QIODevice::WriteOnly);
         {
             ReportWriter out(buffer);
             JsonFormat json(out, {true, false, true, {"*.o"}});
-            json.header("/srv/\xff", false, QDate(2026, 12, 6));
-            json.folder({awkward, FolderSize::of(18446744073709551615ULL)});
-            json.folder({"ok", FolderSize::unreadable(), EACCES});
+            json.header("/srv", false, QDate(2026, 12, 6));
+            json.folder({"a/b", FolderSize::of(18446744073709551615ULL)});
+            json.folder({"a/b/c", FolderSize::unreadable(), EACCES});
             json.closing(ReportSink::Closing::TreeTotal, 7);
         }
-        QJsonParseError error;
-        const QJsonObject report = QJsonDocument::fromJson(buffer.data(), &error).object();
-        QCOMPARE(error.error, QJsonParseError::NoError);
-        QCOMPARE(QByteArray::fromBase64(report["folder_bytes"].toString().toLatin1()), "/srv/\xff");
-        QCOMPARE(report["mode"].toString(), "all");
-        QCOMPARE(report["counted"].toObject()["exclude"].toArray(), QJsonArray{"*.o"});
-        QCOMPARE(report["total"].toInteger(), 7);
-        const QJsonArray folders = report["folders"].toArray();
-        QCOMPARE(folders.size(), 2);
-        QCOMPARE(QByteArray::fromBase64(folders[0]["path_bytes"].toString().toLatin1()),
-                 QByteArray::fromStdString(awkward));
-        QCOMPARE(folders[0]["name"].toString(), QStringLiteral("\uFFFD\uFFFD\n"));
-        QVERIFY(buffer.data().contains("\"bytes\":18446744073709551615}"));
-        QCOMPARE(folders[1]["path"].toString(), "ok");
-        QVERIFY(!folders[1].toObject().contains("path_bytes"));
-        QVERIFY(folders[1]["bytes"].isNull());
-        QCOMPARE(folders[1]["error"].toString(), "Permission denied");
+        const QJsonObject report = QJsonDocument::fromJson(buffer.data()).object();
+        QCOMPARE(report["counted"].toObject(), QJsonObject({{"size", "disk-usage"},
+                                                            {"links", "once"},
+                                                            {"one_file_system", false},
+                                                            {"exclude", QJsonArray{"*.o"}}}));
+        QCOMPARE(report["mode"].toString() + report["total"].toVariant().toString(), "all7");
+        QVERIFY(
+            buffer.data().contains(R"({"path":"a/b","name":"b","bytes":18446744073709551615})"));
+        QCOMPARE(report["folders"][1].toObject(), QJsonObject({{"path", "a/b/c"},
+                                                               {"name", "c"},
+                                                               {"bytes", QJsonValue::Null},
+                                                               {"error", "Permission denied"}}));
     }
 
     void dateLine_data() {

@@ -17,15 +17,23 @@ namespace dirtally::sizeengine {
 Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
       options_(options),
+      entryMask_(STATX_TYPE | STATX_INO |
+                 (request_.counting.diskUsage ? STATX_BLOCKS : STATX_SIZE) |
+                 (request_.counting.linksOnce ? STATX_NLINK : 0)),
+      pathPatterns_(request_.counting.hasPathPatterns()),
       budget_(options.openFolderBudget),
-      rootFailed_(std::make_unique<std::atomic<bool>[]>(request_.children.size())),
-      results_(request_.children.size()) {
+      results_(request_.children.size()),
+      failures_(request_.children.size()) {
     const std::size_t count = request_.children.size();
     if (const int error = openParent(); error != 0) {
-        endAll(isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable());
+        endAll(error);
         return;
     }
     rootsLeft_ = count;
+    if (request_.counting.linksOnce) {
+        links_ = std::make_unique<Links>(count);
+        walked_.resize(count);
+    }
     for (std::size_t i = count; i-- > 0;) {
         const std::string& name = request_.children[i];
         stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
@@ -37,7 +45,7 @@ Job::Job(SizingRequest request, const JobOptions& options)
         }
         stack_.clear();
         rootsLeft_ = 0;
-        endAll(FolderSize::outOfResources(error));
+        endAll(error);
     }
 }
 
@@ -71,7 +79,8 @@ int Job::startWorkers() {
     int error = 0;
     try {
         while (workers_.size() < wanted) {
-            workers_.emplace_back([this] { work(); });
+            workers_.emplace_back(
+                [this, scratch = std::make_unique<Scratch>()] { work(*scratch); });
         }
     } catch (const std::system_error& e) {
         error = e.code().value();
@@ -81,8 +90,15 @@ int Job::startWorkers() {
     return workers_.empty() ? error : 0;
 }
 
-void Job::endAll(FolderSize size) {
+// Every root ends with the error that kept the whole sizing from starting.
+void Job::endAll(int error) {
+    const FolderSize size =
+        isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable();
     for (std::size_t i = 0; i < results_.size(); ++i) {
+        {
+            std::lock_guard lock(resultLock_);
+            failures_[i].push_back({request_.children[i], error});
+        }
         finishRoot(i, {true, size, {}});
     }
 }
@@ -103,6 +119,14 @@ FolderSize Job::result(std::size_t root) const {
     return results_[root].size;
 }
 
+std::vector<ReadFailure> Job::failures(std::size_t root) const {
+    std::lock_guard lock(resultLock_);
+    if (root >= results_.size() || !results_[root].done) {
+        return {};
+    }
+    return failures_[root];
+}
+
 const std::vector<FolderNode>& Job::tree(std::size_t root) const {
     static const std::vector<FolderNode> kNone;
     std::lock_guard lock(resultLock_);
@@ -116,8 +140,7 @@ void Job::cancel() {
     cancelled_.store(true, std::memory_order_relaxed);
 }
 
-void Job::work() {
-    Scratch scratch;
+void Job::work(Scratch& scratch) {
     while (Node* node = pop()) {
         process(*node, scratch);
     }
@@ -141,11 +164,22 @@ void Job::push(std::span<Node* const> nodes) {
         return;
     }
     std::size_t wake = 0;
+    bool queued = true;
     {
         std::lock_guard lock(stackLock_);
-        // Reversed, so that the first sub-folder found is the next one taken.
-        stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        try {
+            // Reversed, so that the first sub-folder found is the next one taken.
+            stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        } catch (const std::bad_alloc&) {
+            queued = false;
+        }
         wake = std::min(nodes.size(), idle_);
+    }
+    if (!queued) {
+        for (Node* node : nodes) {
+            drop(*node, ENOMEM);
+        }
+        return;
     }
     // Only as many sleepers as there is new work: waking them all costs more than it gains.
     for (std::size_t i = 0; i < wake; ++i) {
