@@ -46,7 +46,8 @@ class TestPreviousReport : public QObject {
         QTest::addColumn<QString>("locale");
         QTest::addColumn<Counting>("counting");
         QTest::addColumn<Folders>("folders");
-        QTest::addColumn<QDate>("date");  // as the report tells it
+        QTest::addColumn<QDate>("date");     // as the report tells it
+        QTest::addColumn<bool>("compared");  // with a change column and a folder gone
         const Folders plain{{"photos", FolderSize::of(3'245'120)}, {"Music", FolderSize()}};
         const Folders awkward{{QByteArray(82, 'n'), FolderSize::of(0)},
                               {QByteArray(83, 'l') + "/x", FolderSize::of(INT64_MAX)},
@@ -57,21 +58,28 @@ class TestPreviousReport : public QObject {
         const QDate day(2026, 12, 6);
         const Counting disk{true, false, false, {"*.tmp", "/a  (b)"}};
         QTest::newRow("text, one level")
-            << ReportKind::Text << true << "en_US" << Counting{} << plain << day;
+            << ReportKind::Text << true << "en_US" << Counting{} << plain << day << false;
         QTest::newRow("text, whole tree")
-            << ReportKind::Text << false << "en_US" << disk << awkward << day;
+            << ReportKind::Text << false << "en_US" << disk << awkward << day << false;
         QTest::newRow("text, German")
-            << ReportKind::Text << true << "de_DE" << disk << awkward << day;
+            << ReportKind::Text << true << "de_DE" << disk << awkward << day << false;
         QTest::newRow("text, French spaces")
-            << ReportKind::Text << true << "fr_FR" << Counting{} << plain << day;
+            << ReportKind::Text << true << "fr_FR" << Counting{} << plain << day << false;
         // Qt reads no date in Chakma digits back: the report's date is then not told.
         QTest::newRow("text, Chakma digits")
-            << ReportKind::Text << true << "ccp_BD" << Counting{} << plain << QDate();
-        QTest::newRow("csv") << ReportKind::Csv << false << "en_US" << disk << awkward << QDate();
+            << ReportKind::Text << true << "ccp_BD" << Counting{} << plain << QDate() << false;
+        QTest::newRow("csv") << ReportKind::Csv << false << "en_US" << disk << awkward << QDate()
+                             << false;
         QTest::newRow("json") << ReportKind::Json << false << "en_US"
                               << Counting{false, true, true, {"x\xff"}}
-                              << awkward + Folders{{"not\xff utf-8/\x01", FolderSize::of(3)}}
-                              << day;
+                              << awkward + Folders{{"not\xff utf-8/\x01", FolderSize::of(3)}} << day
+                              << false;
+        QTest::newRow("text, compared")
+            << ReportKind::Text << false << "de_DE" << disk << awkward << day << true;
+        QTest::newRow("csv, compared")
+            << ReportKind::Csv << true << "en_US" << disk << plain << QDate() << true;
+        QTest::newRow("json, compared")
+            << ReportKind::Json << true << "en_US" << disk << plain << day << true;
     }
     // Each folder written is found, with its size, under the key a new run looks it up by.
     void readsWhatTheWritersWrite() {
@@ -81,8 +89,14 @@ class TestPreviousReport : public QObject {
         QFETCH(Counting, counting);
         QFETCH(Folders, folders);
         QFETCH(QDate, date);
+        QFETCH(bool, compared);
         QLocale::setDefault(QLocale(locale));
         RunInputs inputs{"/data", oneLevel, {}, {}, kind, counting};
+        if (compared) {
+            PreviousReport gone;
+            gone.folders = {{"gone one", FolderSize::of(7)}};
+            inputs.comparison = std::make_shared<Comparison>(gone);
+        }
         QString why;
         const auto report = PreviousReport::read(written(inputs, folders), &why);
         QVERIFY2(report, qPrintable(why));
