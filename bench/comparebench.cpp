@@ -15,9 +15,9 @@
 #include <cstdio>
 #include <string>
 
+#include "listing/ChosenSink.h"
 #include "listing/Comparison.h"
 #include "listing/ReportWriter.h"
-#include "listing/SortedListing.h"
 #include "platform/system/FileContents.h"
 
 using namespace dirtally;

@@ -2,8 +2,8 @@
 
 #include <QIODevice>
 
+#include "listing/ChosenSink.h"
 #include "listing/ReportWriter.h"
-#include "listing/SortedListing.h"
 #include "platform/system/SystemError.h"
 
 namespace dirtally {

@@ -9,8 +9,6 @@
 
 namespace dirtally {
 
-class ReportWriter;
-
 // Lays the folder lines of a report out in another order than the file system's, and keeps only
 // the largest when asked: the lines are held until the closing, then handed on in order to the
 // format that writes them. The closing's total is the run's, of every folder.
@@ -40,8 +38,5 @@ class SortedListing final : public ReportSink {
     bool compared_;
     std::vector<ListedFolder> held_;
 };
-
-// The sink a run's inputs ask for: the format, in the order asked for.
-std::unique_ptr<ReportSink> chosenSink(const RunInputs& inputs, ReportWriter& out);
 
 }  // namespace dirtally

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <map>
 
+#include "listing/ChosenSink.h"
 #include "listing/PreviousReport.h"
 #include "listing/ReportWriter.h"
-#include "listing/SortedListing.h"
 
 using namespace dirtally;
 

@@ -3,11 +3,11 @@
 #include <QBuffer>
 #include <QTest>
 
+#include "listing/ChosenSink.h"
 #include "listing/Comparison.h"
 #include "listing/PreviousReport.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
-#include "listing/SortedListing.h"
 
 using namespace dirtally;
 
