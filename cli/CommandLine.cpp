@@ -154,9 +154,15 @@ const char* CommandLine::usage() {
            "  -h, --help             show this help and exit\n"
            "  --version              show the version and exit\n"
            "\n"
-           "Exit status: 0 when the report was written in full, 1 when the folder could not be\n"
-           "listed or the report not written, 2 for a usage error or a PREVIOUS report that\n"
-           "cannot be compared with.\n";
+           "Exit status:\n"
+           "  0    the report was written, every size in it known\n"
+           "  1    the folder could not be listed, or the report not written (a report\n"
+           "       that was there before is left as it was)\n"
+           "  2    usage error, or a PREVIOUS report that cannot be compared with\n"
+           "  3    the report was written, but some sizes could not be read (each folder\n"
+           "       that could not be read is named on standard error)\n"
+           "  130  interrupted by SIGINT\n"
+           "  143  ended by SIGTERM\n";
 }
 
 // Takes one option into `line`; what is wrong with its argument, or nothing.

@@ -9,10 +9,15 @@ namespace dirtally {
 
 QString CsvFormat::field(const QString& text) {
     static const QString kSpecial = QStringLiteral(",\"\r\n");
-    if (std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
+    // Spreadsheets read a cell that starts with one of these as a formula, and a folder's name
+    // is anybody's to choose: the apostrophe keeps it text, and a spreadsheet shows it not.
+    static const QString kFormulaStart = QStringLiteral("=+-@\t\r");
+    const bool formula = !text.isEmpty() && kFormulaStart.contains(text.front());
+    if (!formula &&
+        std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
         return text;
     }
-    QString quoted = text;
+    QString quoted = formula ? QLatin1Char('\'') + text : text;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

@@ -22,7 +22,7 @@ class CsvFormat final : public ReportSink {
     void compareWith(const Comparison& comparison) override;
 
     // A field as CSV needs it: quoted, with its quotes doubled, when it holds a comma, a quote or
-    // a line break.
+    // a line break; a text a spreadsheet would take for a formula is quoted after an apostrophe.
     static QString field(const QString& text);
 
   private:

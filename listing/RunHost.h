@@ -8,8 +8,7 @@
 
 #include "platform/system/Counting.h"
 #include "platform/system/Path.h"
-
-class QIODevice;
+#include "platform/system/ReportOutput.h"
 
 namespace dirtally {
 
@@ -53,11 +52,13 @@ struct RunInputs {
     std::shared_ptr<Comparison> comparison{};
 };
 
-// How far a run has come: the folders sized of those to size, and the bytes they hold.
+// How far a run has come: the folders sized of those to size (in whatever order they finished),
+// and the bytes of those listed.
 struct RunProgress {
     std::size_t foldersDone = 0;
     std::size_t foldersToSize = 0;
     std::uint64_t bytes = 0;
+    QString inHand;  // the folder awaited for over a second, made safe to show; empty otherwise
 };
 
 // What a report run needs of whoever hosts it: the main window, the report command or the
@@ -76,8 +77,11 @@ class RunHost {
     // Lets the host do what it must while the run goes on (a window handles its events); the
     // report's lines so far are in the report before this is called.
     virtual void yield(const RunProgress& progress) = 0;
-    // Opens the report for writing, created or emptied; nullptr with the reason on failure.
-    virtual std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) = 0;
+    // Opens the report for writing; nullptr with the reason on failure.
+    virtual std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) = 0;
+    // A folder the run could not read, whose size the report leaves blank; the window shows no
+    // more than that.
+    virtual void cannotRead(const Path& /*folder*/, int /*error*/) {}
     // Tells the user why the run could not do all it should have, after it has ended.
     virtual void showError(const QString& text) = 0;
     virtual void stateChanged(RunState state) = 0;

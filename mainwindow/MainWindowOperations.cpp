@@ -172,8 +172,9 @@ void MainWindowOperations::yield(const RunProgress&) {
     QCoreApplication::processEvents();
 }
 
-std::unique_ptr<QIODevice> MainWindowOperations::openReport(const Path& file, QString* error) {
-    return ReportFile::openReport(file, error);
+// The window's report is written as the run goes: closed mid-run, it keeps its lines so far.
+std::unique_ptr<ReportOutput> MainWindowOperations::openReport(const Path& file, QString* error) {
+    return ReportFile::openInPlace(file, error);
 }
 
 void MainWindowOperations::showError(const QString& text) {

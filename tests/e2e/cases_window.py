@@ -37,7 +37,8 @@ EVERYDAY = {
     "Huge": {"disk.img": 1_234_567_890_123},
 }
 
-# For the all-sub-folders mode: dot-folders at two depths (sized, never listed) and a deep nest.
+# For the all-sub-folders mode: dot-folders at two depths (a top-level one listed and in the
+# total, a deeper one sized, never listed) and a deep nest.
 NESTED = {
     "Alpha": {"x": 10, ".git": {"objects": {"pack": 1000}}, "Beta": {"y": 20}},
     ".hidden": {"secret": 5, "Inside": {"z": 7}},

@@ -74,7 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const bool readable = in.ConsumeBool();
             const auto bytes = in.ConsumeIntegral<std::uint64_t>();
             csv.folder({path, readable ? FolderSize::of(bytes) : FolderSize::unreadable()});
-            rows.push_back({name, readable ? QString::number(bytes) : QString()});
+            // A name a spreadsheet would take for a formula is read back after an apostrophe.
+            const bool formula = !name.isEmpty() && QStringLiteral("=+-@\t\r").contains(name[0]);
+            rows.push_back(
+                {formula ? "'" + name : name, readable ? QString::number(bytes) : QString()});
         }
         csv.closing(ReportSink::Closing::TreeTotal, 0);
     }

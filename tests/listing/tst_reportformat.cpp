@@ -7,6 +7,7 @@
 #include <QVariant>
 #include <cerrno>
 
+#include "listing/CsvFormat.h"
 #include "listing/JsonFormat.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
@@ -250,6 +251,24 @@ class TestReportFormat : public QObject {
         out.endLine();
         out.flush();
         QCOMPARE(buffer.data(), "\t" + QByteArray(76, ' ') + "x\r\n");
+    }
+
+    // What a spreadsheet would compute stays text; what it reads as text stays as it was.
+    void csvFields() {
+        const std::pair<QString, QString> cases[] = {
+            {"Music", "Music"},
+            {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
+            {"+1", "\"'+1\""},
+            {"-old", "\"'-old\""},
+            {"@SUM(A1)", "\"'@SUM(A1)\""},
+            {"\tx", "\"'\tx\""},
+            {"\rx", "\"'\rx\""},
+            {"a=b-c", "a=b-c"},
+            {"a,b", "\"a,b\""},
+            {"", ""}};
+        for (const auto& [text, field] : cases) {
+            QCOMPARE(CsvFormat::field(text), field);
+        }
     }
 };
 

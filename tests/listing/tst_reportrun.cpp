@@ -4,6 +4,10 @@
 #include <QTest>
 #include <cerrno>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "FakeRunHost.h"
 #include "Fakes.h"
 #include "listing/ReportRun.h"
@@ -71,6 +75,9 @@ class TestReportRun : public QObject {
                  (std::vector{RunState::Preparing, RunState::Running, RunState::Idle}));
         QCOMPARE(run.state(), RunState::Idle);
         QVERIFY(host.errors.isEmpty());
+        // The report counts in no size, and is whole once.
+        QCOMPARE(sizes.requests.at(0).leftOut, (std::vector<FileIdentity>{{7, 42}}));
+        QCOMPARE(host.finishes, 1);
         // The last yield came before the third folder: two of three sized, MUSIC's bytes in.
         QCOMPARE(host.progress.foldersToSize, 3u);
         QCOMPARE(host.progress.foldersDone, 2u);
@@ -113,15 +120,17 @@ class TestReportRun : public QObject {
                                             << QByteArrayList{"Music", "Photos"} << whole;
         QTest::newRow("tree, blank last")
             << true << ListOrder::Size << 0 << ""
-            << QByteArrayList{"MUSIC", "MUSIC/Rock", "MUSIC/Rock/Live", "Photos", "MUSIC/Pop"}
+            << QByteArrayList{"MUSIC",  "MUSIC/Rock", "MUSIC/Rock/Live",
+                              "Photos", ".cache",     "MUSIC/Pop"}
             << whole;
         QTest::newRow("largest two by name")
             << true << ListOrder::Name << 2 << "" << QByteArrayList{"MUSIC", "MUSIC/Rock"} << whole;
         QTest::newRow("name pattern")
             << false << ListOrder::FileSystem << 0 << "P*" << QByteArrayList{".cache", "Music"}
             << QByteArray("15,000,000");
-        QTest::newRow("path pattern") << true << ListOrder::FileSystem << 0 << "/MUSIC"
-                                      << QByteArrayList{"Photos"} << QByteArray("3,245,120");
+        QTest::newRow("path pattern")
+            << true << ListOrder::FileSystem << 0 << "/MUSIC" << QByteArrayList{".cache", "Photos"}
+            << QByteArray("3,245,120");
     }
     void orderedAndLeftOut() {
         QFETCH(bool, all);
@@ -193,8 +202,11 @@ class TestReportRun : public QObject {
             {{"/u/",
               {{"locked", Kind::Directory}, {"odd", Kind::Unknown}, {"link", Kind::Other}}}});
         FakeFolderInfo sizes({{"odd", FolderSize::of(5)}});
+        sizes.failures["locked"] = {{"locked", EACCES}, {"locked/deeper", EIO}};
         ReportRun run(host, dirs, sizes);
         run.makeList();
+        QCOMPARE(host.unreadable, (std::vector<std::pair<Path, int>>{{"/u/locked", EACCES},
+                                                                     {"/u/locked/deeper", EIO}}));
         const auto report = lines(host.report);
         QCOMPARE(report.at(7), "Locked" + QByteArray(76, ' ') + "\t" + QByteArray(14, ' ') + "\r");
         QVERIFY(report.at(8).startsWith("Odd "));
@@ -300,6 +312,7 @@ class TestReportRun : public QObject {
             QVERIFY(starved.errors.at(0).endsWith("Too many open files"));
             QVERIFY(!starved.report.contains("MUSIC") && !starved.report.contains("Music"));
             QVERIFY(!starved.report.contains("---------------"));
+            QCOMPARE(starved.finishes, 0);
         }
     }
 
@@ -311,10 +324,41 @@ class TestReportRun : public QObject {
         WorkedExample x;
         auto& [host, dirs, sizes, run] = x;
         host.device = std::move(full);
+        int awaited = 0;
+        sizes.onWait = [&](std::size_t) { ++awaited; };
         run.makeList();
         QCOMPARE(host.errors.size(), 1);
         QVERIFY(host.errors.at(0).contains("could not be written"));
         QCOMPARE(run.state(), RunState::Idle);
+        // The header could not be written: the run stopped there, and the report is not whole.
+        QCOMPARE(awaited, 0);
+        QCOMPARE(host.finishes, 0);
+    }
+
+    // Memory that runs out ends the run with an error that names the folder, never the
+    // program.
+    void outOfMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer reserves more address space than any limit leaves");
+#endif
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit{rlim_t(1) << 36, RLIM_INFINITY};  // far beyond what the run needs
+            setrlimit(RLIMIT_AS, &limit);
+            sizes.onWait = [](std::size_t root) {
+                if (root == 1) {
+                    std::vector<char> beyond(std::size_t(1) << 37, 'x');
+                }
+            };
+            run.makeList();
+            const QString told = host.errors.value(0) + QString::number(host.finishes);
+            _exit(told.endsWith("while MUSIC was sized:\nCannot allocate memory0") ? 0 : 1);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        QCOMPARE(status, 0);
     }
 };
 
