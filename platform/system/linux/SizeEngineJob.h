@@ -9,6 +9,7 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/system/FolderInfo.h"
@@ -19,7 +20,7 @@
 namespace dirtally::sizeengine {
 
 struct JobOptions {
-    unsigned workers = 16;
+    unsigned workers = 16;               // at most; fewer run where more would not help
     std::size_t openFolderBudget = 256;  // folders held open at once before falling back
 };
 
@@ -51,6 +52,11 @@ class Job final : public SizingJob {
         std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
         std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
         std::uint32_t place = 0;   // the place of the entry in hand in its folder's listing
+        // Entries and batches read; only the worker writes it, the pacer reads it.
+        std::atomic<std::uint64_t> calls{0};
+        void count() {
+            calls.store(calls.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        }
     };
     struct RootResult {
         bool done = false;
@@ -60,11 +66,16 @@ class Job final : public SizingJob {
 
     // Job set-up, the worker loop and the shared stack (SizeEngineJob.cpp).
     int openParent();
-    int startWorkers();
+    int startWorkers(unsigned wanted);
     void endAll(int error);
     void work(Scratch& scratch);
     Node* pop();
     void push(std::span<Node* const> nodes);
+
+    // How many workers run (SizeEngineJobPace.cpp).
+    unsigned firstWorkers() const;
+    void startPacer();
+    void pace();
 
     // Reading one folder (SizeEngineJobRead.cpp).
     void process(Node& node, Scratch& scratch);
@@ -130,7 +141,8 @@ class Job final : public SizingJob {
     mutable std::mutex resultLock_;
     std::condition_variable resultReady_;
     std::vector<RootResult> results_;
-    std::vector<std::vector<ReadFailure>> failures_;  // by root; under resultLock_
+    // By root, only for those that have any; under resultLock_.
+    std::unordered_map<std::size_t, std::vector<ReadFailure>> failures_;
 
     // Counting each linked file once (Counting::linksOnce): roots are then handed over in order,
     // each once the roots before it are walked too, with its linked files credited.
@@ -139,7 +151,11 @@ class Job final : public SizingJob {
     std::vector<Node*> walked_;  // roots walked and not yet handed over; under publishLock_
     std::size_t published_ = 0;  // under publishLock_
 
+    // Only the constructor and the pacer start workers; each has its scratch, kept by the job.
     std::vector<std::thread> workers_;
+    std::vector<std::unique_ptr<Scratch>> scratches_;
+    std::thread pacer_;
+    std::condition_variable lastRootDone_;  // wakes the pacer; under stackLock_
 };
 
 }  // namespace dirtally::sizeengine

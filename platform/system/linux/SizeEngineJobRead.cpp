@@ -46,6 +46,7 @@ void Job::read(Node& node, Scratch& scratch) {
     bool stop = false;
     scratch.place = 0;
     while (!stop && fill(reader, node)) {
+        scratch.count();
         RawEntry entry;
         while (reader.next(entry)) {
             // Checked at every entry: one attribute read can be slow on a cold disk.
@@ -56,6 +57,7 @@ void Job::read(Node& node, Scratch& scratch) {
             }
             sizeEntry(node, entry, bytes, scratch);
             ++scratch.place;
+            scratch.count();
         }
         push(scratch.batch);
         scratch.batch.clear();

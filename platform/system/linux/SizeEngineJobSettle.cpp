@@ -165,6 +165,7 @@ void Job::finishRoot(Node* root) {
     }
     if (last) {
         stackReady_.notify_all();
+        lastRootDone_.notify_all();
     }
 }
 
