@@ -620,11 +620,19 @@ void SizeEngineTest::cancelLeavesNothingBehind() {
     const std::size_t threads = threadCount();
     SizeEngine engine;
 
-    auto job = engine.start({parent, {"big"}, true});
-    job->cancel();
-    QVERIFY(job->wait(0, kPatience));
-    QCOMPARE(job->result(0), FolderSize::unreadable());
-    job.reset();
+    // On a loaded machine a sizing may end before the cancel reaches it; one of a few tries
+    // must be cut short.
+    std::unique_ptr<SizingJob> job;
+    bool cut = false;
+    for (int attempt = 0; attempt < 5 && !cut; ++attempt) {
+        job = engine.start({parent, {"big"}, true});
+        job->cancel();
+        QVERIFY(job->wait(0, kPatience));
+        cut = job->result(0) == FolderSize::unreadable();
+        QVERIFY(cut || job->result(0).readable);
+        job.reset();
+    }
+    QVERIFY(cut);
     QCOMPARE(openFileCount(), files);
     QTRY_COMPARE(threadCount(), threads);
 
