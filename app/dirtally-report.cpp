@@ -2,15 +2,29 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <new>
 
 #include "VersionInfo.h"
 #include "cli/CommandLine.h"
 #include "cli/ReportCommand.h"
-#include "platform/system/ReportFile.h"
+#include "platform/system/TerminationSignals.h"
 #include "platform/system/linux/LinuxDirectoryReader.h"
 #include "platform/system/linux/LinuxProcessInfo.h"
 #include "platform/system/linux/SizeEngine.h"
 #include "platform/system/linux/SystemClock.h"
+
+namespace {
+int report(const dirtally::CommandLine& line) {
+    dirtally::TerminationSignals::endProgramOnThem();
+    dirtally::LinuxProcessInfo process;
+    dirtally::SystemClock clock;
+    dirtally::ReportCommand command(line, process.currentDirectory(), clock.now().date(), stderr,
+                                    isatty(STDERR_FILENO) == 1);
+    dirtally::LinuxDirectoryReader directories;
+    dirtally::SizeEngine folders;
+    return command.run(directories, folders);
+}
+}  // namespace
 
 int main(int argc, char* argv[]) {
     using dirtally::CommandLine;
@@ -30,12 +44,11 @@ int main(int argc, char* argv[]) {
         case CommandLine::Action::Report:
             break;
     }
-    dirtally::ReportFile::closeOnTerminationSignals();
-    dirtally::LinuxProcessInfo process;
-    dirtally::SystemClock clock;
-    dirtally::ReportCommand command(line, process.currentDirectory(), clock.now().date(), stderr,
-                                    isatty(STDERR_FILENO) == 1);
-    dirtally::LinuxDirectoryReader directories;
-    dirtally::SizeEngine folders;
-    return command.run(directories, folders);
+    // The run tells which folder it was sizing when memory ran out; this is for the rest.
+    try {
+        return report(line);
+    } catch (const std::bad_alloc&) {
+        std::fputs("dirtally-report: memory ran out\n", stderr);
+        return 1;
+    }
 }

@@ -8,7 +8,7 @@
 #include "platform/desktop/linux/QtFolderPicker.h"
 #include "platform/desktop/linux/QtMessageBox.h"
 #include "platform/desktop/linux/QtSaveDialog.h"
-#include "platform/system/ReportFile.h"
+#include "platform/system/TerminationSignals.h"
 #include "platform/system/linux/LinuxDirectoryReader.h"
 #include "platform/system/linux/LinuxFileProbe.h"
 #include "platform/system/linux/LinuxProcessInfo.h"
@@ -37,7 +37,7 @@ int main(int argc, char* argv[]) {
                                 saveDialog,  messageBox, urlOpener, textEditor,
                                 soundPlayer, process,    clock,     instance};
 
-    dirtally::ReportFile::closeOnTerminationSignals();
+    dirtally::TerminationSignals::endProgramOnThem();
     dirtally::MainWindow window(services);
     if (!window.load()) {
         return 1;

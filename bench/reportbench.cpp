@@ -31,8 +31,9 @@ class BenchHost final : public dirtally::RunHost {
     bool oneLevel() const override { return inputs_.oneLevel; }
     void setFolder(const dirtally::Path& folder) override { inputs_.folder = folder; }
     void yield(const dirtally::RunProgress&) override { ++yields; }
-    std::unique_ptr<QIODevice> openReport(const dirtally::Path& file, QString* error) override {
-        return dirtally::ReportFile::openReport(file, error);
+    std::unique_ptr<dirtally::ReportOutput> openReport(const dirtally::Path& file,
+                                                       QString* error) override {
+        return dirtally::ReportFile::openInPlace(file, error);
     }
     void showError(const QString& text) override {
         std::fprintf(stderr, "%s\n", qPrintable(text));

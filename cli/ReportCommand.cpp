@@ -2,28 +2,40 @@
 
 #include <unistd.h>
 
-#include <QFile>
 #include <QLocale>
 
+#include "listing/Comparison.h"
+#include "listing/ReportFormat.h"
 #include "listing/ReportRun.h"
+#include "platform/system/FileContents.h"
 #include "platform/system/ReportFile.h"
+#include "platform/system/SystemError.h"
+#include "platform/system/TerminationSignals.h"
 
 namespace dirtally {
 
 namespace {
 // Ten times a second is as often as an eye follows, and costs the run nothing.
 constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+constexpr int kNameWidth = 40;
 }  // namespace
 
 ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirectory,
                              const QDate& today, std::FILE* errors, bool showProgress)
-    : errors_(errors), showProgress_(showProgress) {
+    : errors_(errors), showProgress_(showProgress), namedByUser_(!line.output.empty()) {
     inputs_.folder = folderPath(line.folder, currentDirectory);
     inputs_.oneLevel = !line.all;
     // The window's rule: the report goes into the folder it is about.
     inputs_.report = line.output.empty() ? reportInFolder(inputs_.folder) : line.output;
     inputs_.today = today;
-    inputs_.kind = line.csv ? ReportKind::Csv : ReportKind::Text;
+    inputs_.kind = line.kind;
+    inputs_.counting = line.counting;
+    inputs_.order = line.order;
+    inputs_.top = line.top;
+    inputs_.humanReadable = line.humanReadable;
+    if (line.compare) {
+        previous_ = line.previous.empty() ? inputs_.report : line.previous;
+    }
 }
 
 Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) {
@@ -43,10 +55,32 @@ Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) 
     return folder.empty() ? Path("/") : folder;
 }
 
+bool ReportCommand::compareWithPrevious() {
+    QString why;
+    std::optional<PreviousReport> previous;
+    if (const std::optional<QByteArray> bytes = fileContents(previous_, &why)) {
+        previous = PreviousReport::read(*bytes, &why);
+    }
+    if (previous) {
+        why = previous->mismatch(inputs_).value_or(QString());
+    }
+    if (!why.isEmpty()) {
+        std::fprintf(errors_, "dirtally-report: cannot compare with the previous report %s: %s\n",
+                     pathToText(previous_).toUtf8().constData(), why.toUtf8().constData());
+        return false;
+    }
+    inputs_.comparison = std::make_shared<Comparison>(std::move(*previous));
+    return true;
+}
+
 int ReportCommand::run(DirectoryReader& directories, FolderInfo& folders) {
+    // Read before the run, which may replace it; refused, it leaves everything as it was.
+    if (!previous_.empty() && !compareWithPrevious()) {
+        return 2;
+    }
     ReportRun run(*this, directories, folders);
     run.makeList();
-    return failed_ ? 1 : 0;
+    return failed_ ? 1 : blanks_ ? 3 : 0;
 }
 
 void ReportCommand::yield(const RunProgress& progress) {
@@ -55,36 +89,59 @@ void ReportCommand::yield(const RunProgress& progress) {
         return;
     }
     lastProgress_ = now;
-    progressShown_ = true;
+    if (!progressShown_) {
+        // A signal that ends the run leaves the terminal's line clean for the shell's prompt.
+        TerminationSignals::sayOnSignal("\r\033[K\n");
+        progressShown_ = true;
+    }
+    // Short enough to stay on one line of a terminal, which "\r" can rewrite.
+    const QString inHand = progress.inHand.isEmpty()
+                               ? QString()
+                               : QStringLiteral("; sizing ") + progress.inHand.left(kNameWidth);
     // Rewritten in place: back to the line's start, the text, the rest of the line cleared.
-    std::fprintf(errors_, "\r%zu of %zu folders sized, %s bytes\033[K", progress.foldersDone,
+    std::fprintf(errors_, "\r%zu of %zu folders sized, %s bytes%s\033[K", progress.foldersDone,
                  progress.foldersToSize,
-                 qPrintable(QLocale().toString(static_cast<qulonglong>(progress.bytes))));
+                 qPrintable(QLocale().toString(static_cast<qulonglong>(progress.bytes))),
+                 inHand.toUtf8().constData());
     std::fflush(errors_);
 }
 
-std::unique_ptr<QIODevice> ReportCommand::openReport(const Path& file, QString* error) {
-    if (file != "-") {
-        return ReportFile::openReport(file, error);
+// A report replaces the last one only when it is whole: a cron job's failed run leaves
+// yesterday's report, not half of today's.
+std::unique_ptr<ReportOutput> ReportCommand::openReport(const Path& file, QString* error) {
+    if (file == "-") {
+        return ReportFile::openStandardOutput(error);
     }
-    auto output = std::make_unique<QFile>();
-    if (!output->open(STDOUT_FILENO, QIODevice::WriteOnly | QIODevice::Unbuffered,
-                      QFileDevice::DontCloseHandle)) {
-        *error = output->errorString();
-        return nullptr;
-    }
-    return output;
+    return ReportFile::openReplacing(
+        file, namedByUser_ ? ReportFile::Place::NamedByUser : ReportFile::Place::InFolder, error);
+}
+
+// One line per folder, as du names each: a script or cron can tell a report with blank sizes.
+void ReportCommand::cannotRead(const Path& folder, int error) {
+    blanks_ = true;
+    clearProgress();
+    std::fprintf(errors_, "dirtally-report: cannot read directory '%s': %s\n",
+                 report::safeName(folder).toUtf8().constData(),
+                 systemErrorText(error).toUtf8().constData());
 }
 
 void ReportCommand::showError(const QString& text) {
     failed_ = true;
+    clearProgress();
     QString line = text;
     line.replace(QStringLiteral(":\n"), QStringLiteral(": ")).replace(QLatin1Char('\n'), ' ');
     std::fprintf(errors_, "dirtally-report: %s\n", line.toUtf8().constData());
 }
 
 void ReportCommand::stateChanged(RunState state) {
-    if (state == RunState::Idle && progressShown_) {
+    if (state == RunState::Idle) {
+        clearProgress();
+    }
+}
+
+void ReportCommand::clearProgress() {
+    if (progressShown_) {
+        TerminationSignals::sayOnSignal(nullptr);
         std::fputs("\r\033[K", errors_);
         progressShown_ = false;
     }

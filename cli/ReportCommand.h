@@ -18,7 +18,9 @@ class ReportCommand final : public RunHost {
     ReportCommand(const CommandLine& line, const Path& currentDirectory, const QDate& today,
                   std::FILE* errors, bool showProgress);
 
-    // The exit status: 0 when the report was written in full, 1 when it was not.
+    // The exit status: 0 when the report was written with every size known, 3 when it was
+    // written with sizes that could not be read, 1 when it was not written, 2 when the previous
+    // report to compare with cannot be.
     int run(DirectoryReader& directories, FolderInfo& folders);
 
     // The folder as the report names it: absolute, without "." or repeated and trailing
@@ -30,16 +32,24 @@ class ReportCommand final : public RunHost {
     bool oneLevel() const override { return inputs_.oneLevel; }
     void setFolder(const Path& folder) override { inputs_.folder = folder; }
     void yield(const RunProgress& progress) override;
-    std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) override;
+    std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) override;
+    void cannotRead(const Path& folder, int error) override;
     void showError(const QString& text) override;
     void stateChanged(RunState state) override;
 
   private:
+    void clearProgress();
+    // Reads the previous report and sets the run to compare with it; false when it cannot.
+    bool compareWithPrevious();
+
     RunInputs inputs_;
+    Path previous_;  // the report to compare with; empty: none
     std::FILE* errors_;
     bool showProgress_;
+    bool namedByUser_;  // the report's path came from -o, not the folder
     bool progressShown_ = false;
     bool failed_ = false;
+    bool blanks_ = false;  // a folder could not be read
     std::chrono::steady_clock::time_point lastProgress_;
 };
 

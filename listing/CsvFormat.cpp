@@ -2,29 +2,48 @@
 
 #include <algorithm>
 
+#include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
 
 namespace dirtally {
 
 QString CsvFormat::field(const QString& text) {
     static const QString kSpecial = QStringLiteral(",\"\r\n");
-    if (std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
+    // Spreadsheets read a cell that starts with one of these as a formula, and a folder's name
+    // is anybody's to choose: the apostrophe keeps it text, and a spreadsheet shows it not.
+    static const QString kFormulaStart = QStringLiteral("=+-@\t\r");
+    const bool formula = !text.isEmpty() && kFormulaStart.contains(text.front());
+    if (!formula &&
+        std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
         return text;
     }
-    QString quoted = text;
+    QString quoted = formula ? QLatin1Char('\'') + text : text;
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+void CsvFormat::compareWith(const Comparison&) {
+    comparing_ = true;
+}
+
 void CsvFormat::header(const Path&, bool, const QDate&) {
-    out_.write(QStringLiteral("folder,bytes"));
+    out_.write(comparing_ ? QStringLiteral("folder,bytes,change") : QStringLiteral("folder,bytes"));
     out_.endLine();
 }
 
-void CsvFormat::folder(const QString& name, const FolderSize& size) {
-    out_.write(field(name) + QLatin1Char(','));
-    if (size.readable) {
-        out_.write(QString::number(size.bytes));
+void CsvFormat::folder(const ListedFolder& listed) {
+    out_.write(field(report::safeName(listed.path)) + QLatin1Char(','));
+    if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
+        out_.write(QStringLiteral("gone"));
+    } else if (listed.size.readable) {
+        out_.write(QString::number(listed.size.bytes));
+    }
+    if (listed.change) {
+        // A plain number with its sign, as a spreadsheet reads it: the C locale groups with
+        // commas only.
+        out_.write(
+            QLatin1Char(',') +
+            report::changeText(*listed.change, QLocale::c(), false).remove(QLatin1Char(',')));
     }
     out_.endLine();
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "listing/ReportSink.h"
+#include "platform/system/Counting.h"
 
 namespace dirtally {
 
@@ -26,6 +27,9 @@ inline constexpr int kTotalFieldWidth = 17;
 
 // A number with the locale's thousands separator, also where the locale leaves it out by default.
 QString grouped(std::uint64_t value, const QLocale& locale);
+// A size as du -h writes it: below 1024 the bytes, else powers of 1024 with a suffix (K, M, G,
+// T, P, E), one decimal below 10, rounded up: "0", "1023", "1.0K", "4.2G", "512K".
+QString humanSize(std::uint64_t bytes);
 // A folder's size: one space and the grouped number, padded on the left to 14 characters.
 QString sizeField(std::uint64_t bytes, const QLocale& locale);
 // The size field of a folder whose size cannot be read.
@@ -34,6 +38,12 @@ QString blankSizeField();
 QString totalField(std::uint64_t value, const QLocale& locale);
 // Today's date as "Sunday - Dec 6, 2026", in the locale's language.
 QString dateLine(const QDate& date, const QLocale& locale);
+// A folder's change since a previous report: "+1,234,567", "-42", "0" in the report's unit,
+// "new" for a folder that report did not hold, empty where it is not known.
+QString changeText(const SizeChange& change, const QLocale& locale, bool humanReadable);
+// What a report counts, as its path line says it after the folder: "disk usage, links once,
+// one file system, excluding: *.tmp"; empty for what the window counts.
+QString countedWords(const Counting& counting);
 // A file name made safe for one report line: undecodable bytes become U+FFFD and control
 // characters "?", so no name can break the line structure.
 QString safeName(const std::string& name);
@@ -47,18 +57,29 @@ QString displayName(const QString& safeName);
 // line per folder with its size at a fixed column, and a closing block.
 class ReportFormat final : public ReportSink {
   public:
-    ReportFormat(ReportWriter& out, const QLocale& locale);
+    // humanReadable: sizes and the total as humanSize writes them, in the same columns.
+    ReportFormat(ReportWriter& out, const QLocale& locale, const Counting& counting = {},
+                 bool humanReadable = false);
 
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
-    void folder(const QString& name, const FolderSize& size) override;
+    void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
+    // The date line names the previous report's date; each folder line and the total gain their
+    // change after a TAB, and a gone folder "gone" in place of its size.
+    void compareWith(const Comparison& comparison) override;
 
   private:
     void dashLine();
+    void totalLine(std::uint64_t value);
+    QString lineSize(const FolderSize& size) const;
+    QString totalText(std::uint64_t value) const;
 
     ReportWriter& out_;
     QLocale locale_;
+    Counting counting_;
+    bool humanReadable_;
     bool oneLevel_ = true;
+    const Comparison* comparison_ = nullptr;
 };
 
 }  // namespace dirtally

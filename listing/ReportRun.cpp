@@ -1,10 +1,10 @@
 #include "listing/ReportRun.h"
 
 #include <QIODevice>
-#include <QLocale>
+#include <cerrno>
+#include <new>
 
-#include "listing/CsvFormat.h"
-#include "listing/ReportFormat.h"
+#include "listing/ChosenSink.h"
 #include "listing/ReportWriter.h"
 #include "platform/system/SystemError.h"
 
@@ -43,15 +43,14 @@ void ReportRun::run() {
     const RunInputs inputs = host_.prepareRun();
     setState(RunState::Running);
     sizeTotal_ = 0;
-    // Read before the report is opened: a folder that has gone or cannot be read is reported
-    // instead of passed over, and no report is left behind for it.
-    const FolderListing listing = directories_.read(withSeparator(inputs.folder));
+    shortOf_ = pathToText(inputs.folder);
     QString error;
-    if (listing.error != 0) {
-        error = QStringLiteral("The folder %1 could not be listed:\n%2")
-                    .arg(pathToText(inputs.folder), systemErrorText(listing.error));
-    } else if (!inputs.report.empty()) {
-        error = writeReport(inputs, listing.entries);
+    // Memory that runs out is a resource like any other, never the end of the program: the
+    // report is closed (one that replaces another is dropped) and the user told.
+    try {
+        error = listAndWrite(inputs);
+    } catch (const std::bad_alloc&) {
+        error = shortageText(inputs.report, ENOMEM);
     }
     setState(RunState::Idle);
     if (!error.isEmpty()) {
@@ -59,33 +58,42 @@ void ReportRun::run() {
     }
 }
 
+QString ReportRun::listAndWrite(const RunInputs& inputs) {
+    // Read before the report is opened: a folder that has gone or cannot be read is reported
+    // instead of passed over, and no report is left behind for it.
+    const FolderListing listing = directories_.read(withSeparator(inputs.folder));
+    if (listing.error != 0) {
+        return QStringLiteral("The folder %1 could not be listed:\n%2")
+            .arg(pathToText(inputs.folder), systemErrorText(listing.error));
+    }
+    return inputs.report.empty() ? QString() : writeReport(inputs, listing.entries);
+}
+
 // The report is closed when this returns, before the host shows the run has ended.
 QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEntry>& entries) {
     QString why;
-    if (const std::unique_ptr<QIODevice> device = host_.openReport(inputs.report, &why)) {
-        ReportWriter writer(*device);
-        ReportFormat text(writer, QLocale());
-        CsvFormat csv(writer);
-        ReportSink& sink = inputs.kind == ReportKind::Csv ? static_cast<ReportSink&>(csv) : text;
-        Output out{writer, sink};
+    if (const std::unique_ptr<ReportOutput> report = host_.openReport(inputs.report, &why)) {
+        ReportWriter writer(report->stream());
+        const std::unique_ptr<ReportSink> chosen = chosenSink(inputs, writer);
+        ReportSink& sink = *chosen;
+        Output out{writer, sink, report->files()};
         lastYield_ = std::chrono::steady_clock::now();
         sink.header(inputs.folder, inputs.oneLevel, inputs.today);
         shortage_ = 0;
-        const ReportSink::Closing block = inputs.oneLevel
-                                              ? listOneLevel(out, inputs.folder, entries)
-                                              : listTree(out, inputs.folder, entries);
+        const ReportSink::Closing block =
+            inputs.oneLevel ? listOneLevel(out, inputs, entries) : listTree(out, inputs, entries);
         // A size the system ran out of resources to find is not a blank one: the report stays
         // without its closing block, plainly unfinished, and the user is told why.
-        if (shortage_ == 0) {
+        if (shortage_ == 0 && writer.error().isEmpty()) {
             sink.closing(block, closingValue(block, inputs.folder));
         }
         writer.flush();
         why = writer.error();
         if (why.isEmpty() && shortage_ != 0) {
-            return QStringLiteral(
-                       "The report %1 could not be finished: the system ran out of a "
-                       "resource while %2 was sized:\n%3")
-                .arg(pathToText(inputs.report), shortOf_, systemErrorText(shortage_));
+            return shortageText(inputs.report, shortage_);
+        }
+        if (why.isEmpty()) {
+            report->finish(&why);
         }
     }
     if (why.isEmpty()) {
@@ -93,6 +101,13 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
     }
     return QStringLiteral("The report %1 could not be written:\n%2")
         .arg(pathToText(inputs.report), why);
+}
+
+QString ReportRun::shortageText(const Path& report, int error) const {
+    return QStringLiteral(
+               "The report %1 could not be finished: the system ran out of a resource while %2 "
+               "was sized:\n%3")
+        .arg(pathToText(report), shortOf_, systemErrorText(error));
 }
 
 std::uint64_t ReportRun::closingValue(ReportSink::Closing block, const Path& folder) const {

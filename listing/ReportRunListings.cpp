@@ -9,6 +9,10 @@ namespace dirtally {
 namespace {
 constexpr auto kYieldInterval = std::chrono::milliseconds(5);
 constexpr auto kWaitSlice = std::chrono::milliseconds(10);
+// How often the folders finished ahead of the one awaited are counted, and how long one is
+// awaited before the progress names it.
+constexpr auto kCountInterval = std::chrono::milliseconds(100);
+constexpr auto kNameAfter = std::chrono::seconds(1);
 }  // namespace
 
 void ReportRun::yieldNow(Output& out) {
@@ -24,39 +28,75 @@ void ReportRun::pace(Output& out) {
     }
 }
 
-bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, Output& out) {
+// A report that cannot be written stops the run at once, as a request to stop does.
+bool ReportRun::goingOn(const Output& out) const {
+    return state_ != RunState::Stopping && out.writer.error().isEmpty();
+}
+
+bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, const QString& name, Output& out) {
+    const auto start = std::chrono::steady_clock::now();
+    auto counted = start;
     while (!job.wait(root, kWaitSlice)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - counted >= kCountInterval) {
+            countFinished(job, root + 1);
+            counted = now;
+        }
+        if (now - start >= kNameAfter) {
+            progress_.inHand = name;
+        }
         yieldNow(out);
-        if (state_ == RunState::Stopping) {
+        if (!goingOn(out)) {
             job.cancel();
             return false;
         }
     }
-    return state_ != RunState::Stopping;
+    progress_.inHand.clear();
+    return goingOn(out);
 }
 
-bool ReportRun::known(const QString& name, const FolderSize& size) {
+void ReportRun::countFinished(SizingJob& job, std::size_t from) {
+    while (firstPending_ < finished_.size() && finished_[firstPending_]) {
+        ++firstPending_;
+    }
+    for (std::size_t j = std::max(from, firstPending_); j < finished_.size(); ++j) {
+        if (!finished_[j] && job.wait(j, std::chrono::milliseconds(0))) {
+            markSized(j);
+        }
+    }
+}
+
+void ReportRun::markSized(std::size_t root) {
+    if (!finished_[root]) {
+        finished_[root] = true;
+        ++progress_.foldersDone;
+    }
+}
+
+bool ReportRun::known(const Path& path, const FolderSize& size) {
     if (size.resourceError != 0) {
-        shortOf_ = name;
+        shortOf_ = report::safeName(path);
         shortage_ = size.resourceError;
     }
     return shortage_ == 0;
 }
 
-void ReportRun::add(const FolderSize& size) {
+void ReportRun::add(std::size_t root, const FolderSize& size) {
     if (size.readable) {
         sizeTotal_ += size.bytes;
     }
-    ++progress_.foldersDone;
+    markSized(root);
     progress_.bytes = sizeTotal_;
 }
 
+// Both listings size the same folders, so that both come to the same total for one folder.
 std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries,
-                                               bool wholeTree) {
+                                               const Counting& counting) {
     std::vector<std::string> names;
     // An entry whose attributes cannot be read counts as a sub-folder.
     for (const DirEntry& entry : entries) {
-        if (entry.kind != DirEntry::Kind::Other && (!wholeTree || listedInTree(entry.name))) {
+        if (entry.kind != DirEntry::Kind::Other &&
+            !counting.excludes(entry.name.c_str(), ('/' + entry.name).c_str())) {
             names.push_back(entry.name);
         }
     }
@@ -65,54 +105,89 @@ std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entr
 
 void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath& beneath) {
     const std::vector<std::string> names = request.children;
+    const Path parent = request.parent;
+    request.leftOut = out.report;
     progress_.foldersToSize = names.size();
+    finished_.assign(names.size(), false);
+    firstPending_ = 0;
     const auto job = folders_.start(std::move(request));
     for (std::size_t i = 0; i < names.size(); ++i) {
         yieldNow(out);
-        if (state_ == RunState::Stopping || !awaitRoot(*job, i, out)) {
-            return;
-        }
         const QString name = report::safeName(names[i]);
-        const FolderSize size = job->result(i);
-        if (!known(name, size)) {
+        shortOf_ = name;
+        if (!goingOn(out) || !awaitRoot(*job, i, name, out)) {
             return;
         }
-        out.sink.folder(name, size);
-        add(size);
-        if (beneath && !beneath(name, job->tree(i))) {
+        const FolderSize size = job->result(i);
+        if (!known(names[i], size)) {
+            return;
+        }
+        Failures failures;
+        for (const ReadFailure& failure : job->failures(i)) {
+            host_.cannotRead(parent + failure.path, failure.error);
+            failures.emplace(failure.path, failure.error);
+        }
+        // A mount point that -x leaves out is not listed, as du -x leaves it out.
+        if (!size.otherFileSystem) {
+            out.sink.folder(listed(names[i], size, failures));
+        }
+        add(i, size);
+        // A top-level dot-folder has its line and its bytes in the total, as in the one-level
+        // listing; what lies beneath it is never listed.
+        if (beneath && listedInTree(names[i]) && !beneath(names[i], job->tree(i), failures)) {
             return;
         }
     }
 }
 
-ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
+ListedFolder ReportRun::listed(const Path& path, const FolderSize& size, const Failures& failures) {
+    if (size.readable) {
+        return {path, size};
+    }
+    auto failure = failures.find(path);
+    if (failure == failures.end()) {
+        failure = failures.lower_bound(path + '/');
+    }
+    const bool beneath = failure != failures.end() && failure->first.starts_with(path);
+    return {path, size, beneath ? failure->second : 0};
+}
+
+ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs,
                                             const std::vector<DirEntry>& entries) {
-    const Path root = withSeparator(folder);
-    if (root != folder) {
+    const Path root = withSeparator(inputs.folder);
+    if (root != inputs.folder) {
         host_.setFolder(root);
     }
-    listRoots(out, {root, subFolders(entries, false), false}, {});
+    listRoots(out,
+              {.parent = root,
+               .children = subFolders(entries, inputs.counting),
+               .counting = inputs.counting},
+              {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
 }
 
 // The first-level folders make up the total; the lines beneath each are already in it.
-ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
+ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                                         const std::vector<DirEntry>& entries) {
-    listRoots(out, {withSeparator(folder), subFolders(entries, true), true},
-              [&](const QString& top, const std::vector<FolderNode>& tree) {
-                  std::vector<QString> paths(tree.size());
+    listRoots(out,
+              {.parent = withSeparator(inputs.folder),
+               .children = subFolders(entries, inputs.counting),
+               .keepTree = true,
+               .counting = inputs.counting},
+              [&](const Path& top, const std::vector<FolderNode>& tree, const Failures& failures) {
+                  std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {
                       pace(out);
                       const FolderNode& node = tree[n];
-                      const QString& parent =
+                      const Path& parent =
                           node.parent == FolderNode::kNoParent ? top : paths[node.parent];
-                      paths[n] = parent + QLatin1Char('/') + report::safeName(node.name);
-                      if (state_ == RunState::Stopping || !known(paths[n], node.size)) {
+                      paths[n] = parent + '/' + node.name;
+                      if (!goingOn(out) || !known(paths[n], node.size)) {
                           return false;
                       }
-                      out.sink.folder(paths[n], node.size);
+                      out.sink.folder(listed(paths[n], node.size, failures));
                   }
                   return true;
               });

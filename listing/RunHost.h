@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/system/Counting.h"
 #include "platform/system/Path.h"
-
-class QIODevice;
+#include "platform/system/ReportOutput.h"
 
 namespace dirtally {
+
+class Comparison;
 
 // Where a report run stands. The run keeps this one value; whoever hosts it shows it.
 enum class RunState {
@@ -20,8 +22,13 @@ enum class RunState {
     Stopping,   // asked to stop: the folder in hand is finished, then the closing block written
 };
 
-// The report's two formats: the text Dirtally has always written, or CSV for spreadsheets.
-enum class ReportKind { Text, Csv };
+// The report's formats: the text Dirtally has always written, CSV for spreadsheets, JSON for
+// programs.
+enum class ReportKind { Text, Csv, Json };
+
+// The order of a report's folder lines: the file system's, the largest first, by name, or the
+// grown most since a previous report first (see SortedListing).
+enum class ListOrder { FileSystem, Size, Name, Change };
 
 // The report a run writes unless another was chosen: "Dirtallied.txt" in the listed folder. The
 // separator is added, not merged: after a one-level run the folder ends in "/", and the doubled
@@ -37,13 +44,21 @@ struct RunInputs {
     Path report;           // where the report goes; empty: nowhere
     QDate today;
     ReportKind kind = ReportKind::Text;
+    Counting counting{};
+    ListOrder order = ListOrder::FileSystem;
+    std::size_t top = 0;  // only the largest this many folders, by size unless by name; 0: all
+    bool humanReadable = false;  // the text report's sizes as "4.2G", "512K"
+    // The previous report the folders are compared with; none: no comparison.
+    std::shared_ptr<Comparison> comparison{};
 };
 
-// How far a run has come: the folders sized of those to size, and the bytes they hold.
+// How far a run has come: the folders sized of those to size (in whatever order they finished),
+// and the bytes of those listed.
 struct RunProgress {
     std::size_t foldersDone = 0;
     std::size_t foldersToSize = 0;
     std::uint64_t bytes = 0;
+    QString inHand;  // the folder awaited for over a second, made safe to show; empty otherwise
 };
 
 // What a report run needs of whoever hosts it: the main window, the report command or the
@@ -62,8 +77,11 @@ class RunHost {
     // Lets the host do what it must while the run goes on (a window handles its events); the
     // report's lines so far are in the report before this is called.
     virtual void yield(const RunProgress& progress) = 0;
-    // Opens the report for writing, created or emptied; nullptr with the reason on failure.
-    virtual std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) = 0;
+    // Opens the report for writing; nullptr with the reason on failure.
+    virtual std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) = 0;
+    // A folder the run could not read, whose size the report leaves blank; the window shows no
+    // more than that.
+    virtual void cannotRead(const Path& /*folder*/, int /*error*/) {}
     // Tells the user why the run could not do all it should have, after it has ended.
     virtual void showError(const QString& text) = 0;
     virtual void stateChanged(RunState state) = 0;

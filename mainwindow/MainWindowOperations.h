@@ -39,7 +39,7 @@ class MainWindowOperations final : public RunHost {
     bool oneLevel() const override;
     void setFolder(const Path& folder) override;
     void yield(const RunProgress& progress) override;
-    std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) override;
+    std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) override;
     void showError(const QString& text) override;
     void stateChanged(RunState state) override;
 

@@ -6,15 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/Counting.h"
 #include "platform/system/Path.h"
 #include "platform/system/SizingJob.h"
 
 namespace dirtally {
 
+// A file as the kernel knows it, whatever names it has.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 struct SizingRequest {
-    Path parent;                        // the folder that holds the roots
-    std::vector<std::string> children;  // the roots' names inside parent
-    bool keepTree = false;              // also keep every folder beneath each root, in pre-order
+    Path parent;                          // the folder that holds the roots
+    std::vector<std::string> children;    // the roots' names inside parent
+    bool keepTree = false;                // also keep every folder beneath each root, in pre-order
+    std::vector<FileIdentity> leftOut{};  // files never counted: the report being written
+    Counting counting{};
 };
 
 struct DriveSpace {

@@ -20,6 +20,9 @@ struct FolderSize {
     bool readable = false;
     std::uint64_t bytes = 0;
     int resourceError = 0;
+    // On another file system than the sizing's parent, when sizes stay on one
+    // (Counting::oneFileSystem): neither entered nor counted, and not listed, as du -x leaves it.
+    bool otherFileSystem = false;
 
     static FolderSize of(std::uint64_t b) { return {true, b, 0}; }
     static FolderSize unreadable() { return {false, 0, 0}; }
@@ -42,6 +45,16 @@ struct FolderNode {
     FolderSize size;                 // as a root's, out of resources included
 };
 
+// A folder beneath a sized root that could not be read. `path` is relative to the sizing's
+// parent and starts with the root's own name ("photos/2019/private"; a root named "" gives ""
+// for itself and "x" for its folder x); `error` is the errno. A folder that ran out of a
+// resource (EMFILE, ENFILE, ENOMEM, EAGAIN) is one too, so that the shortage can be named where
+// it struck.
+struct ReadFailure {
+    std::string path;
+    int error = 0;
+};
+
 // A sizing under way on worker threads. Destroying it cancels what is left and waits for the
 // workers, leaving no thread or open handle behind.
 class SizingJob {
@@ -53,6 +66,10 @@ class SizingJob {
     virtual FolderSize result(std::size_t root) const = 0;
     // The folders beneath root i in pre-order and the file system's order (keepTree only).
     virtual const std::vector<FolderNode>& tree(std::size_t root) const = 0;
+    // Every folder beneath root i, root included, that could not be read, at most once each and
+    // in no fixed order (only after wait() returned true). A cancelled sizing names none that
+    // only the cancel left unread.
+    virtual std::vector<ReadFailure> failures(std::size_t root) const = 0;
     // Stops the sizing as soon as it can; roots not finished are then unreadable.
     virtual void cancel() = 0;
 };

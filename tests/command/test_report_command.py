@@ -6,10 +6,13 @@ reaches standard output and standard error, and signals during a run slowed by s
     test_report_command.py --command build/dirtally-report [--slowfs build/tests/libslowfs.so]
 """
 import argparse
+import base64
 import csv
 import io
+import json
 import os
 import pty
+import select
 import signal
 import subprocess
 import sys
@@ -35,16 +38,33 @@ def expect(condition, message):
         raise AssertionError(message)
 
 
-def csv_rows(folders, one_level, prefix=b""):
-    """(name, bytes) of each folder a report lists, as the reference walk sees it."""
+def listed(folders, one_level, prefix=b""):
+    """(path bytes, size or None) of each folder a report lists, as the reference walk sees it."""
     rows = []
     for folder in folders:
-        if one_level or not folder.name.startswith(b"."):
-            size = "" if folder.size is None else str(folder.size)
-            rows.append((reference.decode_name(prefix + folder.name), size))
-            if not one_level:
-                rows += csv_rows(folder.children, False, prefix + folder.name + b"/")
+        dotted = folder.name.startswith(b".")
+        if one_level or not (dotted and prefix):
+            rows.append((prefix + folder.name, folder.size))
+            if not one_level and not dotted:
+                rows += listed(folder.children, False, prefix + folder.name + b"/")
     return rows
+
+
+def csv_rows(folders, one_level):
+    return [[reference.decode_name(path), "" if size is None else str(size)]
+            for path, size in listed(folders, one_level)]
+
+
+def json_rows(command, folder, mode):
+    """(path bytes, size) of each folder of a JSON report, which jq must read too."""
+    done = run(command, "--format=json", "-o", "-", *mode, folder)
+    expect(done.returncode == 0, f"{mode} JSON: {done!r}")
+    expect(subprocess.run(["jq", "-e", ".total"], input=done.stdout,
+                          capture_output=True).returncode == 0, f"jq refused {done.stdout!r}")
+    report = json.loads(done.stdout)
+    expect(report["mode"] == ("all" if mode else "one-level"), f"JSON header {report}")
+    return [(base64.b64decode(line["path_bytes"]) if "path_bytes" in line
+             else line["path"].encode(), line["bytes"]) for line in report["folders"]]
 
 
 def reports_and_csv(command, root):
@@ -62,18 +82,28 @@ def reports_and_csv(command, root):
         expect(done.returncode == 0 and b"\r\n" in done.stdout, f"{mode} CSV: {done!r}")
         rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
         expect(rows[0] == ["folder", "bytes"], f"CSV header {rows[0]}")
-        expected = [list(row) for row in csv_rows(folders, one_level)]
+        expected = csv_rows(folders, one_level)
         expect(rows[1:] == expected, f"{mode} CSV rows {rows[1:]} != {expected}")
+        expected = listed(folders, one_level)
+        rows = json_rows(command, folder, mode)
+        expect(rows == expected, f"{mode} JSON rows {rows} != {expected}")
 
 
 def exit_statuses(command, root):
     folder = trees.build(os.path.join(root, "Statuses"), {"Sub": {"f": 1}})
-    for args, status in ((["--help"], 0), (["--version"], 0), (["--no-such"], 2),
-                         (["a", "b"], 2), ([""], 2), (["-o"], 2), (["/no/such/folder"], 1)):
+    for args, status, said in (
+            (["--help"], 0, ""), (["--version"], 0, ""), (["--no-such"], 2, "'--no-such'"),
+            (["a", "b"], 2, "one folder"), ([""], 2, "empty"), (["-o"], 2, "-o (--output)"),
+            (["--format=xml"], 2, "'xml'"), (["--format"], 2, "--format"),
+            (["--sort=date"], 2, "'date'"), (["--top=0"], 2, "'0'"), (["--top=3x"], 2, "'3x'"),
+            (["--top=-1"], 2, "'-1'"), (["--top=99999999999999999999"], 2, "'9999"),
+            (["--exclude="], 2, "empty"), (["--exclude=a/*"], 2, "'a/*'"),
+            (["--human-readable=yes"], 2, "no argument"), (["/no/such/folder"], 1, "")):
         done = run(command, *args, cwd=folder)
         expect(done.returncode == status, f"{args}: status {done.returncode}, not {status}")
         lines = done.stderr.decode().splitlines()
-        expect(len(lines) == (1 if status else 0), f"{args}: standard error {lines}")
+        expect(len(lines) == (1 if status else 0) and said in done.stderr.decode(),
+               f"{args}: standard error {lines}")
     # A link planted where the report goes is refused and left as it was.
     os.symlink("target", os.path.join(folder, "Dirtallied.txt"))
     done = run(command, folder)
@@ -81,32 +111,120 @@ def exit_statuses(command, root):
     expect(not os.path.exists(os.path.join(folder, "target")), "written through the link")
 
 
+def blank_sizes_named(command, root):
+    """Each folder that cannot be read is named on standard error, and the status is 3."""
+    folder = trees.build(os.path.join(root, "Shut"), {"Open": {"f": 1}, "Part": {"In": {"g": 2}}})
+    os.chmod(os.path.join(folder, "Part", "In"), 0)
+    try:
+        for mode in ([], ["--all"]):
+            # As nobody, since root reads everything.
+            done = subprocess.run([command, *mode, "--csv", "-o", "-", folder], capture_output=True,
+                                  **({"user": 65534, "group": 65534} if os.getuid() == 0 else {}))
+            blank = b"Part/In," if mode else b"Part,"
+            expect(done.returncode == 3 and blank in done.stdout.split(b"\r\n"),
+                   f"{mode}: status {done.returncode}, report {done.stdout!r}")
+            expect(done.stderr.decode() == f"dirtally-report: cannot read directory "
+                                           f"'{folder}/Part/In': Permission denied\n",
+                   f"{mode}: standard error {done.stderr!r}")
+    finally:
+        os.chmod(os.path.join(folder, "Part", "In"), 0o755)
+
+
+def named_outputs(command, root):
+    """-o writes where Unix tools write: devices, pipes, FIFOs, links followed; the report in a
+    folder it sizes never counts itself."""
+    folder = trees.build(os.path.join(root, "Outputs"), {"Sub": {"f": 5}, "Elsewhere": {}})
+    for path in ("/dev/null", "/dev/stdout"):
+        done = run(command, "--csv", "-o", path, folder)
+        expect(done.returncode == 0 and (b"Sub,5\r\n" in done.stdout) == (path != "/dev/null"),
+               f"-o {path}: {done!r}")
+    fifo = os.path.join(root, "fifo")
+    os.mkfifo(fifo)
+    reader = subprocess.Popen(["cat", fifo], stdout=subprocess.PIPE)
+    done = run(command, "--csv", "-o", fifo, folder)
+    expect(done.returncode == 0 and b"Sub,5\r\n" in reader.communicate(timeout=10)[0],
+           f"-o FIFO: {done!r}")
+    # A link is followed: its target is replaced, from a temporary file beside the target.
+    inside = os.path.join(folder, "Elsewhere", "report.csv")
+    with open(inside, "wb") as previous:
+        previous.write(b"x" * 100_000)
+    os.symlink(inside, os.path.join(root, "link.csv"))
+    done = run(command, "--csv", "-o", os.path.join(root, "link.csv"), folder)
+    expect(done.returncode == 0 and os.path.islink(os.path.join(root, "link.csv")),
+           f"-o link: {done!r}")
+    # Neither the report nor its temporary file counts in the folder that holds them.
+    expect(b"Elsewhere,0\r\n" in open(inside, "rb").read(),
+           f"report through the link: {open(inside, 'rb').read()[:80]!r}")
+    expect(os.listdir(os.path.join(folder, "Elsewhere")) == ["report.csv"], "left behind")
+    # A write error ends the run at once, with one line; so does a broken pipe.
+    done = run(command, "-o", "/dev/full", folder)
+    expect(done.returncode == 1 and done.stderr.count(b"\n") == 1 and
+           b"No space left on device" in done.stderr, f"-o /dev/full: {done!r}")
+    read_end, write_end = os.pipe()
+    os.close(read_end)
+    done = subprocess.run([command, "-o", "-", folder], stdout=write_end, capture_output=False,
+                          stderr=subprocess.PIPE,
+                          preexec_fn=lambda: signal.signal(signal.SIGPIPE, signal.SIG_IGN))
+    os.close(write_end)
+    expect(done.returncode == 1 and b"Broken pipe" in done.stderr, f"broken pipe: {done!r}")
+
+
 def slow_runs(command, root, slowfs):
-    """On a terminal, standard error shows progress and is cleared at the end. SIGINT and SIGTERM
-    end a run at once with 130 and 143, the lines written kept."""
-    folder = trees.build(os.path.join(root, "Slow"), {f"F{i:02}": {"f": i} for i in range(40)})
+    """On a terminal, standard error shows progress, counting folders in whatever order they
+    finish and naming one awaited for long, and is cleared at the end. SIGINT and SIGTERM end a
+    run at once with 130 and 143, the previous report kept; an ignored SIGHUP stays ignored. A
+    second run of the same report is refused until the first has ended, even by SIGKILL."""
+    shape = {f"F{i:02}": {"f": i} for i in range(40)}
+    shape["Deep"] = {"1": {"2": {"3": {"4": {"5": {}}}}}}
+    folder = trees.build(os.path.join(root, "Slow"), shape)
     env = dict(os.environ, LD_PRELOAD=slowfs, DIRTALLY_E2E_GETDENTS_DELAY_MS="200")
     report = os.path.join(root, "slow.txt")
     terminal, errors = pty.openpty()
     done = subprocess.run([command, "-o", report, folder], env=env, stderr=errors)
     os.close(errors)
-    shown = os.read(terminal, 65536)
+    shown = b""
+    while select.select([terminal], [], [], 0)[0]:
+        try:
+            shown += os.read(terminal, 65536)
+        except OSError:  # EIO: all read, and the other side closed
+            break
     os.close(terminal)
-    expect(done.returncode == 0 and b"folders sized" in shown and shown.endswith(b"\r\x1b[K"),
+    expect(done.returncode == 0 and b"\r40 of 41 folders sized" in shown and
+           b"; sizing Deep\x1b[K" in shown and shown.endswith(b"\r\x1b[K"),
            f"progress on a terminal: {shown!r}")
-    for number, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143)):
-        if os.path.exists(report):
-            os.remove(report)
-        process = subprocess.Popen([command, "-o", report, folder], env=env)
+    for number, status in ((signal.SIGINT, 130), (signal.SIGTERM, 143), (signal.SIGKILL, -9)):
+        with open(report, "wb") as previous:
+            previous.write(b"previous report\r\n")
+        process = subprocess.Popen([command, "-o", report, folder], env=env, preexec_fn=lambda:
+                                   signal.signal(signal.SIGHUP, signal.SIG_IGN))
         deadline = time.monotonic() + 20
-        while not (os.path.exists(report) and open(report, "rb").read().count(b"\r\n") > 8):
+        while (unfinished(root, b"slow.txt") or b"").count(b"\r\n") <= 8:
             expect(time.monotonic() < deadline and process.poll() is None, "no folder lines")
             time.sleep(0.02)
+        # Refused by whatever path it names the report.
+        second = run(command, "-o", os.path.join(folder, "..", "slow.txt"), folder)
+        expect(second.returncode == 1 and b"Another run" in second.stderr, f"second: {second!r}")
+        process.send_signal(signal.SIGHUP)
+        time.sleep(0.2)
+        expect(process.poll() is None, "an ignored SIGHUP ended the run")
         process.send_signal(number)
         expect(process.wait(5) == status, f"signal {number}: status {process.returncode}")
-        # Whole lines only (split_report checks each ends in CR LF), the header and folders in.
-        lines = reference.split_report(open(report, "rb").read())
-        expect(lines[5].startswith("Path - ") and len(lines) > 8, f"lines kept: {lines}")
+        # The previous report is kept whole, and nothing else is left but what SIGKILL leaves.
+        expect(open(report, "rb").read() == b"previous report\r\n", "the previous report lost")
+        expect((unfinished(root, b"slow.txt") is None) == (status > 0), "the temporary file")
+    # The lock went with the killed run; the next run removes what it left.
+    done = run(command, "-o", report, os.path.join(folder, "F01"))
+    expect(done.returncode == 0 and unfinished(root, b"slow.txt") is None,
+           f"after SIGKILL: {done!r}")
+
+
+def unfinished(folder, name):
+    """What the temporary file of the report `name` in `folder` holds so far."""
+    for entry in os.listdir(folder):
+        if entry.startswith("." + name.decode() + ".dirtally-unfinished-"):
+            with open(os.path.join(folder, entry), "rb") as temporary:
+                return temporary.read()
+    return None
 
 
 def main():
@@ -119,6 +237,8 @@ def main():
         os.chmod(root, 0o755)
         reports_and_csv(args.command, root)
         exit_statuses(args.command, root)
+        blank_sizes_named(args.command, root)
+        named_outputs(args.command, root)
         if args.slowfs:
             slow_runs(args.command, root, args.slowfs)
     print("dirtally-report: all checks passed")

@@ -152,17 +152,20 @@ def one_level_lines(folders):
 
 def _walk_lines(folders, prefix, lines):
     for folder in folders:
-        if folder.name.startswith(b"."):
+        # A top-level dot-folder is listed and counted, as in the one-level listing; deeper ones
+        # count in the folder above them only.
+        if folder.name.startswith(b".") and prefix:
             continue
         path = prefix + folder.name
         lines.append(folder_line(decode_name(path), folder.size))
-        _walk_lines(folder.children, path + b"/", lines)
+        if not folder.name.startswith(b"."):
+            _walk_lines(folder.children, path + b"/", lines)
 
 
 def all_subs_lines(folders):
     lines = []
     _walk_lines(folders, b"", lines)
-    total = sum(f.size for f in folders if f.size is not None and not f.name.startswith(b"."))
+    total = sum(f.size for f in folders if f.size is not None)
     return lines + [DASH_LINE, " " * 79 + "\t" + f"{total:,}".rjust(17)]
 
 

@@ -8,8 +8,12 @@ namespace {
 class FakeSizingJob final : public SizingJob {
   public:
     FakeSizingJob(std::vector<FolderSize> results, std::vector<std::vector<FolderNode>> trees,
+                  std::vector<std::vector<ReadFailure>> failures,
                   std::function<void(std::size_t)> onWait)
-        : results_(std::move(results)), trees_(std::move(trees)), onWait_(std::move(onWait)) {}
+        : results_(std::move(results)),
+          trees_(std::move(trees)),
+          failures_(std::move(failures)),
+          onWait_(std::move(onWait)) {}
     bool wait(std::size_t root, std::chrono::milliseconds) override {
         if (onWait_) {
             onWait_(root);
@@ -19,12 +23,16 @@ class FakeSizingJob final : public SizingJob {
     FolderSize result(std::size_t root) const override {
         return cancelled_ ? FolderSize::unreadable() : results_.at(root);
     }
+    std::vector<ReadFailure> failures(std::size_t root) const override {
+        return failures_.at(root);
+    }
     const std::vector<FolderNode>& tree(std::size_t root) const override { return trees_.at(root); }
     void cancel() override { cancelled_ = true; }
 
   private:
     std::vector<FolderSize> results_;
     std::vector<std::vector<FolderNode>> trees_;
+    std::vector<std::vector<ReadFailure>> failures_;
     std::function<void(std::size_t)> onWait_;
     bool cancelled_ = false;
 };
@@ -42,14 +50,18 @@ FolderListing FakeDirectoryReader::read(const Path& folder) {
 std::unique_ptr<SizingJob> FakeFolderInfo::start(SizingRequest request) {
     std::vector<FolderSize> results;
     std::vector<std::vector<FolderNode>> trees;
+    std::vector<std::vector<ReadFailure>> failed;
     for (const std::string& child : request.children) {
         const auto size = sizes_.find(child);
         results.push_back(size == sizes_.end() ? FolderSize::unreadable() : size->second);
         const auto tree = this->trees.find(child);
         trees.push_back(tree == this->trees.end() ? std::vector<FolderNode>{} : tree->second);
+        const auto failure = failures.find(child);
+        failed.push_back(failure == failures.end() ? std::vector<ReadFailure>{} : failure->second);
     }
     requests.push_back(std::move(request));
-    return std::make_unique<FakeSizingJob>(std::move(results), std::move(trees), onWait);
+    return std::make_unique<FakeSizingJob>(std::move(results), std::move(trees), std::move(failed),
+                                           onWait);
 }
 
 std::optional<DriveSpace> FakeFolderInfo::driveSpace(const Path& path) {

@@ -49,7 +49,8 @@ class FakeFolderInfo final : public FolderInfo {
     std::unique_ptr<SizingJob> start(SizingRequest request) override;
     std::optional<DriveSpace> driveSpace(const Path& path) override;
 
-    std::map<std::string, std::vector<FolderNode>> trees;  // kept folders by root name
+    std::map<std::string, std::vector<FolderNode>> trees;      // kept folders by root name
+    std::map<std::string, std::vector<ReadFailure>> failures;  // by root name
     std::vector<SizingRequest> requests;
     std::vector<Path> spaceQueries;
     // Runs while a root is awaited, before its result is given (a test's way into the wait).

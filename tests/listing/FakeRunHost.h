@@ -16,7 +16,11 @@ class FakeRunHost final : public RunHost {
 
     RunInputs prepareRun() override {
         ++preparations;
-        return {folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
+        RunInputs inputs{folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
+        if (choose) {
+            choose(inputs);
+        }
+        return inputs;
     }
     bool oneLevel() const override { return oneLevel_; }
     void setFolder(const Path& folder) override { folder_ = folder; }
@@ -27,7 +31,7 @@ class FakeRunHost final : public RunHost {
             onYield(yields);
         }
     }
-    std::unique_ptr<QIODevice> openReport(const Path& file, QString* error) override {
+    std::unique_ptr<ReportOutput> openReport(const Path& file, QString* error) override {
         ++opens;
         openedPath = file;
         if (!openError.isEmpty()) {
@@ -35,14 +39,17 @@ class FakeRunHost final : public RunHost {
             return nullptr;
         }
         if (device) {
-            return std::move(device);
+            return std::make_unique<Report>(std::move(device), finishes);
         }
         report.clear();
         auto buffer = std::make_unique<QBuffer>(&report);
         buffer->open(QIODevice::WriteOnly);
-        return buffer;
+        return std::make_unique<Report>(std::move(buffer), finishes);
     }
     void showError(const QString& text) override { errors.append(text); }
+    void cannotRead(const Path& folder, int error) override {
+        unreadable.push_back({folder, error});
+    }
     void stateChanged(RunState state) override { states.push_back(state); }
 
     void setOneLevel(bool on) { oneLevel_ = on; }
@@ -54,14 +61,30 @@ class FakeRunHost final : public RunHost {
     QByteArray report;
     Path openedPath;
     QStringList errors;
+    std::vector<std::pair<Path, int>> unreadable;
     std::vector<RunState> states;
     RunProgress progress;
     int preparations = 0;
     int opens = 0;
     int yields = 0;
+    int finishes = 0;  // reports the run said were whole
     std::function<void(int)> onYield;
+    std::function<void(RunInputs&)> choose;  // the options a test asks of the run
 
   private:
+    class Report final : public ReportOutput {
+      public:
+        Report(std::unique_ptr<QIODevice> device, int& finishes)
+            : device_(std::move(device)), finishes_(finishes) {}
+        QIODevice& stream() override { return *device_; }
+        std::vector<FileIdentity> files() const override { return {{7, 42}}; }
+        bool finish(QString*) override { return ++finishes_; }
+
+      private:
+        std::unique_ptr<QIODevice> device_;
+        int& finishes_;
+    };
+
     Path folder_;
     bool oneLevel_ = true;
 };

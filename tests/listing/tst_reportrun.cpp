@@ -4,6 +4,10 @@
 #include <QTest>
 #include <cerrno>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "FakeRunHost.h"
 #include "Fakes.h"
 #include "listing/ReportRun.h"
@@ -71,6 +75,9 @@ class TestReportRun : public QObject {
                  (std::vector{RunState::Preparing, RunState::Running, RunState::Idle}));
         QCOMPARE(run.state(), RunState::Idle);
         QVERIFY(host.errors.isEmpty());
+        // The report counts in no size, and is whole once.
+        QCOMPARE(sizes.requests.at(0).leftOut, (std::vector<FileIdentity>{{7, 42}}));
+        QCOMPARE(host.finishes, 1);
         // The last yield came before the third folder: two of three sized, MUSIC's bytes in.
         QCOMPARE(host.progress.foldersToSize, 3u);
         QCOMPARE(host.progress.foldersDone, 2u);
@@ -95,6 +102,62 @@ class TestReportRun : public QObject {
         QVERIFY(sizes.requests.at(0).keepTree);
         // The folder line is not touched in this mode.
         QCOMPARE(host.folder(), Path("/data"));
+    }
+
+    void orderedAndLeftOut_data() {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<ListOrder>("order");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<QString>("exclude");
+        QTest::addColumn<QByteArrayList>("listed");
+        QTest::addColumn<QByteArray>("total");
+        const QByteArray whole = "18,245,120";
+        QTest::newRow("largest first") << false << ListOrder::Size << 0 << ""
+                                       << QByteArrayList{"Music", "Photos", ".cache"} << whole;
+        QTest::newRow("by name, bytes") << false << ListOrder::Name << 0 << ""
+                                        << QByteArrayList{".cache", "Music", "Photos"} << whole;
+        QTest::newRow("top alone: by size") << false << ListOrder::FileSystem << 2 << ""
+                                            << QByteArrayList{"Music", "Photos"} << whole;
+        QTest::newRow("tree, blank last")
+            << true << ListOrder::Size << 0 << ""
+            << QByteArrayList{"MUSIC",  "MUSIC/Rock", "MUSIC/Rock/Live",
+                              "Photos", ".cache",     "MUSIC/Pop"}
+            << whole;
+        QTest::newRow("largest two by name")
+            << true << ListOrder::Name << 2 << "" << QByteArrayList{"MUSIC", "MUSIC/Rock"} << whole;
+        QTest::newRow("name pattern")
+            << false << ListOrder::FileSystem << 0 << "P*" << QByteArrayList{".cache", "Music"}
+            << QByteArray("15,000,000");
+        QTest::newRow("path pattern")
+            << true << ListOrder::FileSystem << 0 << "/MUSIC" << QByteArrayList{".cache", "Photos"}
+            << QByteArray("3,245,120");
+    }
+    void orderedAndLeftOut() {
+        QFETCH(bool, all);
+        QFETCH(ListOrder, order);
+        QFETCH(int, top);
+        QFETCH(QString, exclude);
+        QFETCH(QByteArrayList, listed);
+        QFETCH(QByteArray, total);
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
+        host.setOneLevel(!all);
+        host.choose = [&](RunInputs& inputs) {
+            inputs.order = order;
+            inputs.top = static_cast<std::size_t>(top);
+            if (!exclude.isEmpty()) {
+                inputs.counting.exclude = {exclude.toStdString()};
+            }
+        };
+        run.makeList();
+        const auto report = lines(host.report);
+        QByteArrayList names;
+        for (qsizetype n = 7; !report.at(n).endsWith("-\r"); ++n) {
+            names << report.at(n).left(82).trimmed();
+        }
+        QCOMPARE(names, listed);
+        QVERIFY(report.at(report.size() - 2 - (all ? 0 : 1)).endsWith(" " + total + "\r"));
+        QCOMPARE(sizes.requests.at(0).counting.exclude.size(), exclude.isEmpty() ? 0u : 1u);
     }
 
     void rootFolder() {
@@ -139,8 +202,11 @@ class TestReportRun : public QObject {
             {{"/u/",
               {{"locked", Kind::Directory}, {"odd", Kind::Unknown}, {"link", Kind::Other}}}});
         FakeFolderInfo sizes({{"odd", FolderSize::of(5)}});
+        sizes.failures["locked"] = {{"locked", EACCES}, {"locked/deeper", EIO}};
         ReportRun run(host, dirs, sizes);
         run.makeList();
+        QCOMPARE(host.unreadable, (std::vector<std::pair<Path, int>>{{"/u/locked", EACCES},
+                                                                     {"/u/locked/deeper", EIO}}));
         const auto report = lines(host.report);
         QCOMPARE(report.at(7), "Locked" + QByteArray(76, ' ') + "\t" + QByteArray(14, ' ') + "\r");
         QVERIFY(report.at(8).startsWith("Odd "));
@@ -246,6 +312,7 @@ class TestReportRun : public QObject {
             QVERIFY(starved.errors.at(0).endsWith("Too many open files"));
             QVERIFY(!starved.report.contains("MUSIC") && !starved.report.contains("Music"));
             QVERIFY(!starved.report.contains("---------------"));
+            QCOMPARE(starved.finishes, 0);
         }
     }
 
@@ -257,10 +324,41 @@ class TestReportRun : public QObject {
         WorkedExample x;
         auto& [host, dirs, sizes, run] = x;
         host.device = std::move(full);
+        int awaited = 0;
+        sizes.onWait = [&](std::size_t) { ++awaited; };
         run.makeList();
         QCOMPARE(host.errors.size(), 1);
         QVERIFY(host.errors.at(0).contains("could not be written"));
         QCOMPARE(run.state(), RunState::Idle);
+        // The header could not be written: the run stopped there, and the report is not whole.
+        QCOMPARE(awaited, 0);
+        QCOMPARE(host.finishes, 0);
+    }
+
+    // Memory that runs out ends the run with an error that names the folder, never the
+    // program.
+    void outOfMemory() {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer reserves more address space than any limit leaves");
+#endif
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit limit{rlim_t(1) << 36, RLIM_INFINITY};  // far beyond what the run needs
+            setrlimit(RLIMIT_AS, &limit);
+            sizes.onWait = [](std::size_t root) {
+                if (root == 1) {
+                    std::vector<char> beyond(std::size_t(1) << 37, 'x');
+                }
+            };
+            run.makeList();
+            const QString told = host.errors.value(0) + QString::number(host.finishes);
+            _exit(told.endsWith("while MUSIC was sized:\nCannot allocate memory0") ? 0 : 1);
+        }
+        int status = -1;
+        waitpid(child, &status, 0);
+        QCOMPARE(status, 0);
     }
 };
 

@@ -87,7 +87,7 @@ class TestLongPath : public QObject {
         QCOMPARE(job->result(0), FolderSize::of(5));
 
         QString error;
-        QVERIFY2(ReportFile::openReport(deep + "//Dirtallied.txt", &error), qPrintable(error));
+        QVERIFY2(ReportFile::openInPlace(deep + "//Dirtallied.txt", &error), qPrintable(error));
     }
 
     void missingStaysMissing() {

@@ -1,4 +1,5 @@
-// The report file: what it refuses to open, and that an ended program keeps what was written.
+// The report file: what it refuses to open, a report replaced only when whole, and what a signal
+// leaves.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -6,12 +7,14 @@
 #include <QTest>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "TestTrees.h"
 #include "platform/system/ReportFile.h"
+#include "platform/system/TerminationSignals.h"
 
 using namespace dirtally;
 
@@ -49,7 +52,7 @@ class TestReportFile : public QObject {
         const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
         writeFile(path, "an older and longer report");
         QString error;
-        auto report = ReportFile::openReport(pathFromText(path), &error);
+        auto report = ReportFile::openInPlace(pathFromText(path), &error);
         QVERIFY(report);
         report->write("new\r\n");
         report.reset();
@@ -59,15 +62,15 @@ class TestReportFile : public QObject {
     void refusesWhatIsNoFile() {
         QTemporaryDir dir;
         QString error;
-        QVERIFY(!ReportFile::openReport(pathFromText(dir.path()), &error));  // a folder instead
+        QVERIFY(!ReportFile::openInPlace(pathFromText(dir.path()), &error));  // a folder instead
         QVERIFY(!error.isEmpty());
         // A FIFO without a reader would freeze the window; it is refused at once.
         const Path fifo = pathFromText(dir.filePath(QStringLiteral("fifo")));
         QCOMPARE(mkfifo(fifo.c_str(), 0600), 0);
         error.clear();
-        QVERIFY(!ReportFile::openReport(fifo, &error));
+        QVERIFY(!ReportFile::openInPlace(fifo, &error));
         QVERIFY(!error.isEmpty());
-        QVERIFY(!ReportFile::openReport(
+        QVERIFY(!ReportFile::openInPlace(
             pathFromText(dir.filePath(QStringLiteral("no/such/dir/r.txt"))), &error));
     }
 
@@ -86,7 +89,7 @@ class TestReportFile : public QObject {
         const QString link = dir.filePath(QStringLiteral("Dirtallied.txt"));
         QVERIFY(QFile::link(target, link));
         QString error;
-        QVERIFY(!ReportFile::openReport(pathFromText(link), &error));
+        QVERIFY(!ReportFile::openInPlace(pathFromText(link), &error));
         QCOMPARE(error,
                  QStringLiteral("It is a symbolic link; Dirtally does not write through links."));
         QCOMPARE(QFileInfo(link).symLinkTarget(), QDir(dir.path()).absoluteFilePath(target));
@@ -100,36 +103,68 @@ class TestReportFile : public QObject {
         const Path path = pathFromText(dir.filePath(QStringLiteral("Dirtallied.txt")));
         const int status = testtree::runUnprivileged([&] {
             QString error;
-            return ReportFile::openReport(path, &error) || error.isEmpty() ? 1 : 0;
+            return ReportFile::openInPlace(path, &error) || error.isEmpty() ? 1 : 0;
         });
         QCOMPARE(status, 0);
     }
 
     void terminationKeepsWhatWasWritten_data() {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGHUP") << SIGHUP;
-        QTest::newRow("SIGINT") << SIGINT;
+        QTest::addColumn<int>("status");  // as waitpid gives it
+        QTest::newRow("SIGTERM") << SIGTERM << (128 + SIGTERM) * 256;
+        QTest::newRow("SIGHUP") << SIGHUP << (128 + SIGHUP) * 256;
+        QTest::newRow("SIGINT") << SIGINT << (128 + SIGINT) * 256;
+        QTest::newRow("SIGABRT takes its own course") << SIGABRT << SIGABRT;
     }
+    // Written in place, the lines so far stay; a report that replaces another leaves the other
+    // and its own temporary file not.
     void terminationKeepsWhatWasWritten() {
         QFETCH(int, signal);
+        QFETCH(int, status);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
-        const int status = inChild([&] {
-            ReportFile::closeOnTerminationSignals();
+        for (const bool inPlace : {true, false}) {
+            writeFile(path, "previous\r\n");
+            const int ended = inChild([&] {
+                const rlimit noCore{0, 0};
+                setrlimit(RLIMIT_CORE, &noCore);
+                TerminationSignals::endProgramOnThem();
+                QString error;
+                const std::unique_ptr<ReportFile> report =
+                    inPlace ? ReportFile::openInPlace(pathFromText(path), &error)
+                            : ReportFile::openReplacing(pathFromText(path),
+                                                        ReportFile::Place::InFolder, &error);
+                report->write("first line\r\n");
+                raise(signal);
+                return 4;
+            });
+            QCOMPARE(ended, status);
+            QCOMPARE(contents(path), inPlace ? "first line\r\n" : "previous\r\n");
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        }
+    }
+
+    // The old report stays until the new one is whole; the new one takes the old one's mode.
+    void replacesOnlyWhenWhole() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
+        writeFile(path, "previous");
+        QCOMPARE(chmod(QFile::encodeName(path).constData(), 0640), 0);
+        for (const bool whole : {false, true}) {
             QString error;
-            const auto report = ReportFile::openReport(pathFromText(path), &error);
-            if (!report) {
-                return 3;
-            }
-            report->write("first line\r\n");
-            raise(signal);
-            report->write("never written\r\n");
-            return 4;
-        });
-        QVERIFY(WIFEXITED(status));
-        QCOMPARE(WEXITSTATUS(status), 128 + signal);
-        QCOMPARE(contents(path), QByteArray("first line\r\n"));
+            auto report =
+                ReportFile::openReplacing(pathFromText(path), ReportFile::Place::InFolder, &error);
+            QVERIFY2(report, qPrintable(error));
+            report->write("new");
+            QCOMPARE(contents(path), QByteArray("previous"));
+            QVERIFY(!whole || report->finish(&error));
+            report.reset();
+            QCOMPARE(contents(path), whole ? QByteArray("new") : QByteArray("previous"));
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+        }
+        struct stat st {};
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, 0640u);
     }
 };
 

@@ -1,22 +1,32 @@
 // The main window: its start-up, the clock, every key, click and close request, the right-click
-// menu, and its controls during a run. How it looks (places, fonts, colours) is for the
-// end-to-end suite, which sees the window as a user does.
+// menu, its controls during a run, and its texts readable and whole. Where the controls stand is
+// for the end-to-end suite, which sees the window as a user does.
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QWindow>
 
 #include "MainWindowFixture.h"
+#include "ui/AboutWindow.h"
+#include "ui/Contrast.h"
 
 using namespace dirtally;
 using namespace dirtally::test;
 
 namespace {
+// What a screen reader would read of a control.
+QString heard(QWidget* control, QAccessible::Text text = QAccessible::Name) {
+    return QAccessible::queryAccessibleInterface(control)->text(text);
+}
+
 // Clicks a mouse button on a widget's point as the window system would deliver it.
 void press(MainWindow& form, QWidget* on, QPoint at, Qt::MouseButton button) {
     const QPoint inWindow = on->mapTo(&form, at);
@@ -66,6 +76,46 @@ class TestMainWindow : public QObject {
         QCOMPARE(f.find<QPushButton>("Command4")->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(f.find<QPushButton>("Command2")->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(f.find<QGroupBox>("Frame1")->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // Every text of both windows reads at 4.5:1 on what is behind it, and is drawn whole in the
+    // fonts in use (CTest runs this again with DejaVu the only fonts there are).
+    void readableAndWhole_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));  // a dark Fusion
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        QTest::newRow("dark") << dark;
+    }
+    void readableAndWhole() {
+        QFETCH(QPalette, palette);
+        QVERIFY(contrastRatio(QColor(0x77, 0x77, 0x77), Qt::white) < 4.5);  // WCAG's own limits
+        QVERIFY(contrastRatio(Qt::white, QColor(0x76, 0x76, 0x76)) >= 4.5);
+        QApplication::setPalette(palette);
+        MainWindowFixture f;
+        QVERIFY(f.show());
+        AboutWindow about(f.fakes.soundPlayer, f.fakes.instance, {});
+        about.load();
+        for (const QLabel* label :
+             f.form->findChildren<QLabel*>() + about.findChildren<QLabel*>()) {
+            if (label->text().isEmpty() || label->visibleRegion().isEmpty()) {
+                continue;  // nothing shown
+            }
+            const QWidget* behind = label;
+            while (!behind->autoFillBackground() && !behind->isWindow()) {
+                behind = behind->parentWidget();
+            }
+            const QString what = label->objectName() + ": " + label->text();
+            QVERIFY2(contrastRatio(label->palette().color(label->foregroundRole()),
+                                   behind->palette().color(behind->backgroundRole())) >= 4.5,
+                     qPrintable(what));
+            const QRect needed = label->fontMetrics().boundingRect(
+                label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text());
+            QVERIFY2(label->contentsRect().contains(needed) &&
+                         label->parentWidget()->rect().contains(label->geometry()),
+                     qPrintable(what));
+        }
+        QApplication::setPalette(QPalette());
     }
 
     void startUpState() {
@@ -122,8 +172,14 @@ class TestMainWindow : public QObject {
         QFETCH(QString, text);
         QLocale::setDefault(QLocale(locale));
         MainWindowFixture f;
+        f.fakes.clock = FakeClock(QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9, 400)));
         QVERIFY(f.show());
         QTRY_COMPARE(f.find<QLabel>("Label4")->text(), text);
+        // Woken again just after the turn of the second, 600 ms on: not at once, not a second on.
+        const auto* timer = f.form->findChild<QTimer*>(QStringLiteral("Timer1"));
+        QVERIFY2(timer->timerType() == Qt::PreciseTimer && timer->remainingTime() > 550 &&
+                     timer->remainingTime() <= 601,
+                 qPrintable(QString::number(timer->remainingTime())));
     }
 
     void endsOnEveryCloseRequest_data() {
@@ -252,6 +308,27 @@ class TestMainWindow : public QObject {
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Dirtally"));
     }
 
+    // A key that closes or moves through a menu is the menu's: only a later Esc starts a run.
+    void keysAMenuTakesNeverStartARun_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("Alt+F Esc Esc") << QStringList{"Alt+F", "Esc", "Esc"};
+        QTest::newRow("Alt+O Esc") << QStringList{"Alt+O", "Esc"};
+        QTest::newRow("Alt+H arrows Esc Esc")
+            << QStringList{"Alt+H", "Down", "Up", "Right", "Left", "Esc", "Esc"};
+    }
+    void keysAMenuTakesNeverStartARun() {
+        QFETCH(QStringList, keys);
+        MainWindowFixture f;
+        QVERIFY(f.show());
+        for (const QString& key : keys) {
+            QTest::keySequence(f.form->windowHandle(), QKeySequence(key));
+        }
+        QVERIFY(report(f).isEmpty());
+        QTRY_VERIFY(!QApplication::activePopupWidget() && !f.form->menuBar()->hasFocus());
+        QTest::keyClick(f.form->windowHandle(), Qt::Key_Escape);
+        QVERIFY(!report(f).isEmpty());
+    }
+
     void closeDuringARunKeepsTheLinesWritten() {
         MainWindowFixture f;
         QVERIFY(f.show());
@@ -276,6 +353,7 @@ class TestMainWindow : public QObject {
             QVERIFY(!f.find<QPushButton>("Command1")->isEnabled());
             QVERIFY(!f.find<QPushButton>("Command6")->isEnabled());
             QCOMPARE(f.find<QLabel>("Label10")->text(), QStringLiteral("Please Wait ..."));
+            QCOMPARE(heard(f.find<QLabel>("Label10")), QStringLiteral("Please Wait ..."));
             QCOMPARE(f.form->cursor().shape(), Qt::WaitCursor);
         };
         f.find<QPushButton>("Command4")->click();
@@ -283,6 +361,13 @@ class TestMainWindow : public QObject {
         QVERIFY(f.find<QPushButton>("Command6")->isEnabled());
         QCOMPARE(f.form->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("Command2"));
+        // A status bar, so that its changes are announced; the picture and the clock named.
+        auto* status = f.find<QLabel>("Label10");
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->role(), QAccessible::StatusBar);
+        QCOMPARE(heard(status), QStringLiteral("- Done -"));
+        QVERIFY(!heard(f.find<QWidget>("Image1")).isEmpty());
+        QCOMPARE(heard(f.find<QWidget>("Label4"), QAccessible::Value),
+                 f.find<QLabel>("Label4")->text());
     }
 
     void helpLinks() {

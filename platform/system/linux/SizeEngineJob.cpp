@@ -17,32 +17,45 @@ namespace dirtally::sizeengine {
 Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
       options_(options),
+      entryMask_(STATX_TYPE | STATX_INO |
+                 (request_.counting.diskUsage ? STATX_BLOCKS : STATX_SIZE) |
+                 (request_.counting.linksOnce ? STATX_NLINK : 0)),
+      pathPatterns_(request_.counting.hasPathPatterns()),
       budget_(options.openFolderBudget),
-      rootFailed_(std::make_unique<std::atomic<bool>[]>(request_.children.size())),
       results_(request_.children.size()) {
     const std::size_t count = request_.children.size();
     if (const int error = openParent(); error != 0) {
-        endAll(isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable());
+        endAll(error);
         return;
     }
     rootsLeft_ = count;
+    if (request_.counting.linksOnce) {
+        links_ = std::make_unique<Links>(count);
+        walked_.resize(count);
+    }
     for (std::size_t i = count; i-- > 0;) {
         const std::string& name = request_.children[i];
         stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
     }
-    if (const int error = count == 0 ? 0 : startWorkers(); error != 0) {
+    if (const int error = count == 0 ? 0 : startWorkers(firstWorkers()); error != 0) {
         // Not one thread: sizing on the caller's thread instead would block it for as long.
         for (Node* root : stack_) {
             delete root;
         }
         stack_.clear();
         rootsLeft_ = 0;
-        endAll(FolderSize::outOfResources(error));
+        endAll(error);
+        return;
     }
+    startPacer();
 }
 
 Job::~Job() {
     cancel();
+    // The pacer first: until it ends, it may start workers.
+    if (pacer_.joinable()) {
+        pacer_.join();
+    }
     for (std::thread& worker : workers_) {
         worker.join();
     }
@@ -64,14 +77,17 @@ int Job::openParent() {
     return 0;
 }
 
-// Starts as many workers as are wanted or can be had; the errno that stopped them when not one
-// could start, else 0.
-int Job::startWorkers() {
-    const unsigned wanted = std::max(1u, options_.workers);
+// Starts workers until there are `wanted` or no more can be had; the errno that stopped them when
+// there is not one, else 0. Each worker's buffers are allocated before it starts.
+int Job::startWorkers(unsigned wanted) {
     int error = 0;
     try {
+        workers_.reserve(wanted);
+        scratches_.reserve(wanted);
         while (workers_.size() < wanted) {
-            workers_.emplace_back([this] { work(); });
+            auto scratch = std::make_unique<Scratch>();
+            workers_.emplace_back([this, &kept = *scratch] { work(kept); });
+            scratches_.push_back(std::move(scratch));  // room was made above
         }
     } catch (const std::system_error& e) {
         error = e.code().value();
@@ -81,8 +97,15 @@ int Job::startWorkers() {
     return workers_.empty() ? error : 0;
 }
 
-void Job::endAll(FolderSize size) {
+// Every root ends with the error that kept the whole sizing from starting.
+void Job::endAll(int error) {
+    const FolderSize size =
+        isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable();
     for (std::size_t i = 0; i < results_.size(); ++i) {
+        {
+            std::lock_guard lock(resultLock_);
+            failures_[i].push_back({request_.children[i], error});
+        }
         finishRoot(i, {true, size, {}});
     }
 }
@@ -103,6 +126,15 @@ FolderSize Job::result(std::size_t root) const {
     return results_[root].size;
 }
 
+std::vector<ReadFailure> Job::failures(std::size_t root) const {
+    std::lock_guard lock(resultLock_);
+    if (root >= results_.size() || !results_[root].done) {
+        return {};
+    }
+    const auto found = failures_.find(root);
+    return found != failures_.end() ? found->second : std::vector<ReadFailure>{};
+}
+
 const std::vector<FolderNode>& Job::tree(std::size_t root) const {
     static const std::vector<FolderNode> kNone;
     std::lock_guard lock(resultLock_);
@@ -116,8 +148,7 @@ void Job::cancel() {
     cancelled_.store(true, std::memory_order_relaxed);
 }
 
-void Job::work() {
-    Scratch scratch;
+void Job::work(Scratch& scratch) {
     while (Node* node = pop()) {
         process(*node, scratch);
     }
@@ -141,11 +172,22 @@ void Job::push(std::span<Node* const> nodes) {
         return;
     }
     std::size_t wake = 0;
+    bool queued = true;
     {
         std::lock_guard lock(stackLock_);
-        // Reversed, so that the first sub-folder found is the next one taken.
-        stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        try {
+            // Reversed, so that the first sub-folder found is the next one taken.
+            stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        } catch (const std::bad_alloc&) {
+            queued = false;
+        }
         wake = std::min(nodes.size(), idle_);
+    }
+    if (!queued) {
+        for (Node* node : nodes) {
+            drop(*node, ENOMEM);
+        }
+        return;
     }
     // Only as many sleepers as there is new work: waking them all costs more than it gains.
     for (std::size_t i = 0; i < wake; ++i) {

@@ -9,16 +9,18 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/system/FolderInfo.h"
 #include "platform/system/linux/DirentReader.h"
+#include "platform/system/linux/SizeEngineLinks.h"
 #include "platform/system/linux/SizeEngineNode.h"
 
 namespace dirtally::sizeengine {
 
 struct JobOptions {
-    unsigned workers = 16;
+    unsigned workers = 16;               // at most; fewer run where more would not help
     std::size_t openFolderBudget = 256;  // folders held open at once before falling back
 };
 
@@ -38,6 +40,7 @@ class Job final : public SizingJob {
 
     bool wait(std::size_t root, std::chrono::milliseconds timeout) override;
     FolderSize result(std::size_t root) const override;
+    std::vector<ReadFailure> failures(std::size_t root) const override;
     const std::vector<FolderNode>& tree(std::size_t root) const override;
     void cancel() override;
 
@@ -48,6 +51,12 @@ class Job final : public SizingJob {
         std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kBufferSize);
         std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
         std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
+        std::uint32_t place = 0;   // the place of the entry in hand in its folder's listing
+        // Entries and batches read; only the worker writes it, the pacer reads it.
+        std::atomic<std::uint64_t> calls{0};
+        void count() {
+            calls.store(calls.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        }
     };
     struct RootResult {
         bool done = false;
@@ -57,27 +66,38 @@ class Job final : public SizingJob {
 
     // Job set-up, the worker loop and the shared stack (SizeEngineJob.cpp).
     int openParent();
-    int startWorkers();
-    void endAll(FolderSize size);
-    void work();
+    int startWorkers(unsigned wanted);
+    void endAll(int error);
+    void work(Scratch& scratch);
     Node* pop();
     void push(std::span<Node* const> nodes);
 
+    // How many workers run (SizeEngineJobPace.cpp).
+    unsigned firstWorkers() const;
+    void startPacer();
+    void pace();
+
     // Reading one folder (SizeEngineJobRead.cpp).
     void process(Node& node, Scratch& scratch);
+    void drop(Node& node, int error);
     void read(Node& node, Scratch& scratch);
-    bool sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
+    void sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
+    bool isLeftOut(const struct statx& info) const;
+    bool isExcluded(Node& node, const char* name);
+    void meetLink(Node& node, const struct statx& info, std::uint32_t place);
     void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
 
     // Opening folders and sharing their handles (SizeEngineJobOpen.cpp).
     bool enter(Node& node, Scratch& scratch);
     bool identify(Node& node, int fd);
-    bool skipped(const Node& node, int fd, bool mountRoot) const;
+    bool mayStartMount(const Node& node, const struct statx& info) const;
+    bool repeatsAncestor(const Node& node, int fd, int& error) const;
     int openFolder(Node& node, Scratch& scratch, bool& sameMount);
-    int reopenFromTop(Node& node, Scratch& scratch);
+    int reopenFromTop(Node& node, Scratch& scratch, bool& sameMount);
     void letGo(Node& node, std::uint32_t share = 1);
     void closeEarly(Node& node);
-    void closeHandle(Node& node);
+    void closeHandle(Node& node, bool early = false);
+    static bool keepIdentity(Node& node);
 
     // Running short of handles, memory or threads (SizeEngineJobShortage.cpp).
     int openAgain(Node& node, Scratch& scratch, bool& sameMount);
@@ -88,19 +108,24 @@ class Job final : public SizingJob {
 
     // Totals flowing up (SizeEngineJobSettle.cpp).
     void fail(Node& node, int error = 0);
+    void name(Node& node, int error);
     void done(Node& node);
     void settle(Node* node);
     void finishRoot(Node* root);
+    void publish(Node* root);
     void finishRoot(std::size_t index, RootResult result);
+    // A folder's path from the sizing's parent, starting with its root's name.
+    std::string pathOf(const Node& node) const;
 
     const SizingRequest request_;
     const JobOptions options_;
+    const unsigned entryMask_;  // what each entry's statx asks for: only what is counted
+    const bool pathPatterns_;   // an exclusion matches paths, which are then built per entry
     int parentFd_ = -1;
     dev_t parentDev_ = 0;
     std::atomic<bool> cancelled_{false};
     std::atomic<std::size_t> openFolders_{0};
     std::atomic<std::size_t> budget_;  // the options' budget, lowered where handles ran out
-    std::unique_ptr<std::atomic<bool>[]> rootFailed_;
 
     std::mutex stackLock_;
     std::condition_variable stackReady_;
@@ -116,8 +141,21 @@ class Job final : public SizingJob {
     mutable std::mutex resultLock_;
     std::condition_variable resultReady_;
     std::vector<RootResult> results_;
+    // By root, only for those that have any; under resultLock_.
+    std::unordered_map<std::size_t, std::vector<ReadFailure>> failures_;
 
+    // Counting each linked file once (Counting::linksOnce): roots are then handed over in order,
+    // each once the roots before it are walked too, with its linked files credited.
+    std::unique_ptr<Links> links_;
+    std::mutex publishLock_;
+    std::vector<Node*> walked_;  // roots walked and not yet handed over; under publishLock_
+    std::size_t published_ = 0;  // under publishLock_
+
+    // Only the constructor and the pacer start workers; each has its scratch, kept by the job.
     std::vector<std::thread> workers_;
+    std::vector<std::unique_ptr<Scratch>> scratches_;
+    std::thread pacer_;
+    std::condition_variable lastRootDone_;  // wakes the pacer; under stackLock_
 };
 
 }  // namespace dirtally::sizeengine

@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <new>
 #include <utility>
 
 #include "platform/system/linux/SizeEngineJob.h"
@@ -8,6 +11,9 @@ namespace dirtally::sizeengine {
 namespace {
 
 FolderSize sizeOf(const Node& node) {
+    if (node.otherFileSystem) {
+        return {.readable = true, .otherFileSystem = true};
+    }
     const int fault = node.fault.load(std::memory_order_relaxed);
     if (fault == 0) {
         return FolderSize::of(node.bytes.load(std::memory_order_relaxed));
@@ -23,22 +29,58 @@ void raise(std::atomic<int>& fault, int value) {
     }
 }
 
-// The kept folders beneath `root` in pre-order, freeing each node once it is written.
+// Frees `top` and every kept folder beneath it, allocating nothing: memory may have run out.
+void freeTree(Node* top) {
+    Node* node = top;
+    while (node) {
+        if (!node->keptChildren.empty()) {
+            Node* child = node->keptChildren.back();
+            node->keptChildren.pop_back();
+            node = child;
+        } else {
+            Node* up = node == top ? nullptr : node->parent;
+            delete node;
+            node = up;
+        }
+    }
+}
+
+// The kept folders beneath `root` in pre-order, freeing each node once it is written. Where memory
+// runs out, the nodes not yet written are freed and std::bad_alloc goes on.
 std::vector<FolderNode> takeTree(Node& root) {
     std::vector<FolderNode> tree;
     std::vector<std::pair<Node*, std::size_t>> todo;
-    for (auto it = root.keptChildren.rbegin(); it != root.keptChildren.rend(); ++it) {
-        todo.emplace_back(*it, FolderNode::kNoParent);
-    }
-    while (!todo.empty()) {
-        auto [node, parent] = todo.back();
-        todo.pop_back();
-        const std::size_t index = tree.size();
-        tree.push_back({node->name, parent, sizeOf(*node)});
-        for (auto it = node->keptChildren.rbegin(); it != node->keptChildren.rend(); ++it) {
-            todo.emplace_back(*it, index);
+    try {
+        todo.reserve(root.keptChildren.size());
+        for (auto it = root.keptChildren.rbegin(); it != root.keptChildren.rend(); ++it) {
+            todo.emplace_back(*it, FolderNode::kNoParent);
         }
-        delete node;
+        root.keptChildren.clear();
+        while (!todo.empty()) {
+            auto [node, parent] = todo.back();
+            if (node->otherFileSystem) {
+                todo.pop_back();
+                delete node;
+                continue;
+            }
+            tree.push_back({node->name, parent, sizeOf(*node)});
+            // Room first, so that no node is ever held by neither the list nor the tree above.
+            const std::size_t room = todo.size() + node->keptChildren.size();
+            if (room > todo.capacity()) {
+                todo.reserve(std::max(room, 2 * todo.capacity()));
+            }
+            todo.pop_back();
+            for (auto it = node->keptChildren.rbegin(); it != node->keptChildren.rend(); ++it) {
+                todo.emplace_back(*it, tree.size() - 1);
+            }
+            node->keptChildren.clear();
+            delete node;
+        }
+    } catch (const std::bad_alloc&) {
+        for (const auto& [node, parent] : todo) {
+            freeTree(node);
+        }
+        throw;
     }
     return tree;
 }
@@ -48,9 +90,35 @@ std::vector<FolderNode> takeTree(Node& root) {
 // A shortage leaves the folder out of resources; any other error, or none, or a shortage that
 // only a cancel cut short, leaves it unreadable.
 void Job::fail(Node& node, int error) {
-    const bool shortage = isShortage(error) && !cancelled_.load(std::memory_order_relaxed);
-    raise(node.fault, shortage ? error : Node::kUnreadable);
-    rootFailed_[node.root].store(true, std::memory_order_relaxed);
+    const bool cancelled = cancelled_.load(std::memory_order_relaxed);
+    raise(node.fault, isShortage(error) && !cancelled ? error : Node::kUnreadable);
+    if (error != 0 && !cancelled && !node.named) {
+        name(node, error);
+    }
+}
+
+// Puts the folder on its root's list of failures, by its path from the sizing's parent; where
+// memory runs out for that, the folder goes unnamed.
+void Job::name(Node& node, int error) try {
+    node.named = true;
+    std::string path = pathOf(node);
+    std::lock_guard lock(resultLock_);
+    failures_[node.root].push_back({std::move(path), error});
+} catch (const std::bad_alloc&) {
+}
+
+std::string Job::pathOf(const Node& node) const {
+    std::vector<const std::string*> names;
+    const Node* up = &node;
+    for (; up->parent; up = up->parent) {
+        names.push_back(&up->name);
+    }
+    std::string path = request_.children[up->root];
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        path += path.empty() ? "" : "/";
+        path += **it;
+    }
+    return path;
 }
 
 void Job::done(Node& node) {
@@ -80,10 +148,16 @@ void Job::settle(Node* node) {
 }
 
 void Job::finishRoot(Node* root) {
-    const std::size_t index = root->root;
-    RootResult result{true, sizeOf(*root), takeTree(*root)};
-    delete root;
-    finishRoot(index, std::move(result));
+    if (!links_) {
+        publish(root);
+    } else {
+        std::lock_guard lock(publishLock_);
+        walked_[root->root] = root;
+        for (; published_ < walked_.size() && walked_[published_]; ++published_) {
+            links_->credit(published_);
+            publish(walked_[published_]);
+        }
+    }
     bool last = false;
     {
         std::lock_guard lock(stackLock_);
@@ -91,7 +165,20 @@ void Job::finishRoot(Node* root) {
     }
     if (last) {
         stackReady_.notify_all();
+        lastRootDone_.notify_all();
     }
+}
+
+void Job::publish(Node* root) {
+    const std::size_t index = root->root;
+    RootResult result{true, sizeOf(*root), {}};
+    try {
+        result.tree = takeTree(*root);
+    } catch (const std::bad_alloc&) {
+        result.size = FolderSize::outOfResources(ENOMEM);
+    }
+    freeTree(root);
+    finishRoot(index, std::move(result));
 }
 
 }  // namespace dirtally::sizeengine

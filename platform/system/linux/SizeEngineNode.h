@@ -23,10 +23,18 @@ struct Node {
     Node* const parent;  // nullptr for a root
     const std::size_t root;
     const std::string name;
-    const bool kept;  // becomes a node of the caller's folder tree
+    const bool kept;     // becomes a node of the caller's folder tree
+    bool named = false;  // its own failure is on the root's list; only its reading sets it
+    // Left out for lying on another file system (Counting::oneFileSystem); only its opening sets
+    // it.
+    bool otherFileSystem = false;
+    std::uint32_t place = 0;  // its entry's place in its parent's listing (see Links)
 
-    // Identity, from the parent's listing or read where a mount may start; cuts bind-mount
-    // cycles.
+    // What the kernel reports for the open folder, taken only where it is needed: where a mount
+    // may start, and where the handle is closed before every sub-folder is opened through it
+    // (they reopen it by name, and check that it is still this folder). Set once; `identified`
+    // publishes it.
+    std::atomic<bool> identified{false};
     dev_t dev = 0;
     ino_t ino = 0;
 
