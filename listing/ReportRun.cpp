@@ -79,7 +79,7 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
         ReportFormat text(writer, QLocale());
         CsvFormat csv(writer);
         ReportSink& sink = inputs.kind == ReportKind::Csv ? static_cast<ReportSink&>(csv) : text;
-        Output out{writer, sink, report->files()};
+        Output out{writer, sink, report->files(), report->linesBeforeYield()};
         lastYield_ = std::chrono::steady_clock::now();
         sink.header(inputs.folder, inputs.oneLevel, inputs.today);
         shortage_ = 0;
