@@ -22,10 +22,18 @@ QString padded(const QString& text, qsizetype width) {
 
 }  // namespace
 
+QLocale withGroups(const QLocale& locale) {
+    QLocale grouping = locale;
+    grouping.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouping;
+}
+
 QString grouped(std::uint64_t value, const QLocale& locale) {
-    QLocale withGroups = locale;
-    withGroups.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return withGroups.toString(static_cast<qulonglong>(value));
+    // A locale of its own for every number would cost more than the number.
+    if (!locale.numberOptions().testFlag(QLocale::OmitGroupSeparator)) {
+        return locale.toString(static_cast<qulonglong>(value));
+    }
+    return withGroups(locale).toString(static_cast<qulonglong>(value));
 }
 
 QString sizeField(std::uint64_t bytes, const QLocale& locale) {
@@ -67,7 +75,8 @@ QString displayName(const QString& safeName) {
 
 using namespace report;
 
-ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale) : out_(out), locale_(locale) {}
+ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale)
+    : out_(out), locale_(withGroups(locale)) {}
 
 void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     oneLevel_ = oneLevel;

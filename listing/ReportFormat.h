@@ -24,7 +24,9 @@ inline constexpr int kUsedSpaceColumn = 82;     // the TAB before the file syste
 inline constexpr int kSizeFieldWidth = 14;
 inline constexpr int kTotalFieldWidth = 17;
 
-// A number with the locale's thousands separator, also where the locale leaves it out by default.
+// The locale with its thousands separator shown, also where it leaves it out by default.
+QLocale withGroups(const QLocale& locale);
+// A number with the locale's thousands separator (see withGroups).
 QString grouped(std::uint64_t value, const QLocale& locale);
 // A folder's size: one space and the grouped number, padded on the left to 14 characters.
 QString sizeField(std::uint64_t bytes, const QLocale& locale);
