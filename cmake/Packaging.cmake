@@ -31,11 +31,38 @@ add_custom_target(dirtally_man_pages ALL DEPENDS ${compressed_pages})
 install(FILES ${PROJECT_SOURCE_DIR}/resources/com.example.dirtally.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT window)
 
+# A revision of the Debian packaging of this release; the version with it is no native package's.
+set(DIRTALLY_DEBIAN_RELEASE 1)
+set(DIRTALLY_PACKAGE_VERSION
+    ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}-${DIRTALLY_DEBIAN_RELEASE})
+set(DIRTALLY_MAINTAINER "${DIRTALLY_TITLE} <${DIRTALLY_SALES_MAIL}>")
+
+# Each package carries the licence and its changelog where Debian's tools look for them.
+set(packages dirtally window dirtally-report report)
+set(changelogs)
+while(packages)
+    list(POP_FRONT packages PACKAGE component)
+    set(VERSION ${DIRTALLY_PACKAGE_VERSION})
+    set(UPSTREAM ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
+    set(MAINTAINER ${DIRTALLY_MAINTAINER})
+    set(changelog ${PROJECT_BINARY_DIR}/debian/${PACKAGE}/changelog.Debian)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/debian/changelog.in ${changelog} @ONLY)
+    add_custom_command(OUTPUT ${changelog}.gz
+        COMMAND ${DIRTALLY_GZIP} -9nkf ${changelog}
+        DEPENDS ${changelog}
+        COMMENT "Compressing the changelog of ${PACKAGE}"
+        VERBATIM)
+    list(APPEND changelogs ${changelog}.gz)
+    install(FILES ${changelog}.gz ${PROJECT_SOURCE_DIR}/resources/debian/copyright
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${PACKAGE} COMPONENT ${component})
+endwhile()
+add_custom_target(dirtally_changelogs ALL DEPENDS ${changelogs})
+
 set(CPACK_PACKAGE_NAME dirtally)
 set(CPACK_PACKAGE_VENDOR ${DIRTALLY_TITLE})
 set(CPACK_PACKAGE_VERSION
     ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})
-set(CPACK_PACKAGE_CONTACT "${DIRTALLY_TITLE} <${DIRTALLY_SALES_MAIL}>")
+set(CPACK_PACKAGE_CONTACT ${DIRTALLY_MAINTAINER})
 # Each package's description starts with a summary line of its own; CPack would put the project's
 # description in front of both.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
@@ -53,13 +80,17 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${DIRTALLY_WEB_ADDRESS})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${DIRTALLY_DEBIAN_RELEASE})
 
 set(CPACK_DEBIAN_WINDOW_PACKAGE_NAME dirtally)
-# Loaded at run time: Qt's platform plug-ins (the window cannot open without them), the sound theme
-# and libcanberra's PulseAudio back end, Liberation Sans (the clock fits only in it), and xdg-open,
-# which opens the report, the web page and the mail.
+# Loaded at run time: Qt's Wayland plug-in, for a Wayland session without XWayland (the X11 one
+# comes with Qt Gui, which the library scan finds), the sound theme and libcanberra's PulseAudio
+# back end, the fonts the window opens (Liberation Sans for the design's sans fonts, a
+# Palatino-style serif for the web address), and xdg-open, which opens the report, the web page
+# and the mail.
 set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, libcanberra-pulse, sound-theme-freedesktop, fonts-liberation, xdg-utils")
+    "qt6-wayland, libcanberra-pulse, sound-theme-freedesktop, fonts-liberation, \
+fonts-texgyre | fonts-urw-base35, xdg-utils")
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION "${DIRTALLY_COMMENTS}, in a small desktop window
 Dirtally writes a plain-text report of a folder's sub-folders and their
 sizes, Dirtallied.txt, from a small desktop window: one line per

@@ -1,5 +1,6 @@
 #include "mainwindow/MainWindowOperations.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCoreApplication>
 #include <QLabel>
@@ -24,6 +25,14 @@ QChar timeSeparator() {
         }
     }
     return QLatin1Char(':');
+}
+
+// Qt 6.4 tells assistive technologies nothing when a label's text changes; a screen reader
+// announces the status line's new text only when told.
+void showStatus(QLabel* line, const QString& text) {
+    line->setText(text);
+    QAccessibleEvent changed(line, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
 }
 }  // namespace
 
@@ -189,7 +198,7 @@ void MainWindowOperations::stateChanged(RunState state) {
             break;
         case RunState::Running:
             focusFileList();
-            controls_.statusLabel->setText(QStringLiteral("Please Wait ..."));
+            showStatus(controls_.statusLabel, QStringLiteral("Please Wait ..."));
             controls_.folderButton->setEnabled(false);
             controls_.viewListButton->setEnabled(false);
             controls_.makeListButton->setText(QStringLiteral("&Abort"));
@@ -207,7 +216,7 @@ void MainWindowOperations::stateChanged(RunState state) {
             controls_.viewListButton->setEnabled(true);
             controls_.window->unsetCursor();
             controls_.headerBox->clear();
-            controls_.statusLabel->setText(QStringLiteral("- Done -"));
+            showStatus(controls_.statusLabel, QStringLiteral("- Done -"));
             controls_.window->setWindowTitle(applicationTitle());
             break;
     }

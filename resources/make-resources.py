@@ -4,8 +4,11 @@
 Needs only Python 3's standard library and is deterministic: running it again rewrites the same
 bytes. Run it from anywhere; it writes next to itself:
 
-  icon32.png, icon16.png  window icon, 16-colour palette with a transparent background
+  icon16.png ... icon256.png  the program's icon at each size desktops ask for (ICON_SIZES),
+                          16-colour palette with a transparent background, each drawn on its
+                          own pixel grid, so that the small ones stay sharp
   image1.png              the main window's 32 x 32 picture, 24-bit colour
+  image1@2x.png           the same picture drawn at 64 x 64, for screens scaled to 200%
   pointer.png             the buttons' mouse pointer, 16-colour palette; its hot spot is the arrow's
                           tip at pixel (0, 0)
   thunder.wav             a thunder clap of 2.6 s, 22050 Hz mono 16-bit PCM
@@ -28,6 +31,7 @@ VGA = [
 ]
 BLACK, MAROON, OLIVE, SILVER, GREY, RED, YELLOW, WHITE = 0, 1, 3, 7, 8, 9, 11, 15
 CLEAR = 16
+ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 
 def png_chunk(kind, data):
@@ -58,35 +62,42 @@ def canvas(size, fill=CLEAR):
     return [[fill] * size for _ in range(size)]
 
 
-def rect(grid, x0, y0, x1, y1, fill, outline=None):
+def rect(grid, x0, y0, x1, y1, fill, outline=None, width=1):
     for y in range(y0, y1 + 1):
         for x in range(x0, x1 + 1):
-            edge = x in (x0, x1) or y in (y0, y1)
+            edge = min(x - x0, x1 - x, y - y0, y1 - y) < width
             grid[y][x] = outline if edge and outline is not None else fill
 
 
 def folder_with_ruler(size):
-    """A manila folder with a ruler laid across its front: the program measures folders."""
+    """A manila folder with a ruler laid across its front: the program measures folders.
+
+    Lines are a pixel wide up to 32 pixels and thicken with the size beyond, so that the large
+    icons keep the small ones' weight; the ruler's marks stay two design units apart."""
     s = size / 32.0
     g = canvas(size)
+    w = max(1, size // 32)
 
     def px(v):
         return int(round(v * s))
 
-    rect(g, px(2), px(5), px(13), px(9), YELLOW, BLACK)
-    rect(g, px(2), px(8), px(29), px(27), YELLOW, BLACK)
+    rect(g, px(2), px(5), px(13), px(9), YELLOW, BLACK, w)
+    rect(g, px(2), px(8), px(29), px(27), YELLOW, BLACK, w)
     rect(g, px(3), px(9), px(28), px(10), OLIVE)
     if px(28) < px(29):
         for y in range(px(11), px(26) + 1):
-            g[y][px(28)] = OLIVE
+            for x in range(px(28) - w + 1, px(28) + 1):
+                g[y][x] = OLIVE
     top, bottom = px(18), px(25)
-    rect(g, px(4), top, px(27), bottom, SILVER, BLACK)
-    for i, x in enumerate(range(px(6), px(26) + 1, 2)):
+    rect(g, px(4), top, px(27), bottom, SILVER, BLACK, w)
+    for i, x in enumerate(range(px(6), px(26) + 1, max(2, px(2)))):
         length = (bottom - top) // 2 if i % 2 == 0 else max(1, (bottom - top) // 4)
-        for y in range(top + 1, top + 1 + length):
-            g[y][x] = BLACK
-    for x in range(px(5), px(27)):
-        g[bottom - 1][x] = GREY if g[bottom - 1][x] == SILVER else g[bottom - 1][x]
+        for y in range(top + w, top + w + length):
+            for dx in range(w):
+                g[y][x + dx] = BLACK
+    for y in range(bottom - w, bottom):
+        for x in range(px(5), px(27)):
+            g[y][x] = GREY if g[y][x] == SILVER else g[y][x]
     return g
 
 
@@ -127,29 +138,42 @@ def pointer():
     return g
 
 
-def image1():
-    """A folder in true colour with three size bars rising out of it, on a blue tile."""
+def image1(size, name):
+    """A folder in true colour with three size bars rising out of it, on a blue tile.
+
+    Drawn on a 32-unit design grid at `size` pixels: outlines stay one pixel wide, so the larger
+    picture is sharper, not merely bigger."""
+    s = size / 32.0
     rows = []
     bars = [(8, 13, 9, (220, 60, 50)), (15, 20, 4, (60, 170, 70)), (22, 26, 12, (60, 100, 220))]
-    for y in range(32):
+
+    def spans(v, low, high):
+        return low - 0.5 < v < high + 0.5
+
+    def edge(v, low, high):
+        return v < low - 0.5 + 1 / s or v > high + 0.5 - 1 / s
+
+    for y in range(size):
+        v = (y + 0.5) / s - 0.5
         row = []
-        for x in range(32):
-            d = math.hypot(x - 15.5, y - 15.5) / 22.0
+        for x in range(size):
+            u = (x + 0.5) / s - 0.5
+            d = math.hypot(u - 15.5, v - 15.5) / 22.0
             colour = (int(200 - 90 * d), int(220 - 80 * d), int(250 - 40 * d))
             for x0, x1, top, (r, gg, b) in bars:
-                if x0 <= x <= x1 and top <= y <= 20:
-                    shade = 1.0 - 0.35 * (x - x0) / (x1 - x0)
+                if spans(u, x0, x1) and spans(v, top, 20):
+                    shade = 1.0 - 0.35 * min(1.0, max(0.0, (u - x0) / (x1 - x0)))
                     colour = (int(r * shade), int(gg * shade), int(b * shade))
-                    if x in (x0, x1) or y == top:
+                    if edge(u, x0, x1) or v < top - 0.5 + 1 / s:
                         colour = (40, 40, 40)
-            if 3 <= x <= 28 and 17 <= y <= 28:
-                t = (y - 17) / 11.0
+            if spans(u, 3, 28) and spans(v, 17, 28):
+                t = min(1.0, max(0.0, (v - 17) / 11.0))
                 colour = (int(250 - 40 * t), int(205 - 50 * t), int(80 - 40 * t))
-                if x in (3, 28) or y in (17, 28):
+                if edge(u, 3, 28) or edge(v, 17, 28):
                     colour = (110, 80, 20)
             row.extend(colour)
         rows.append(row)
-    write_png("image1.png", 32, 32, 2, rows)
+    write_png(name, size, size, 2, rows)
 
 
 def thunder():
@@ -189,10 +213,11 @@ def thunder():
 
 
 def main():
-    write_indexed("icon32.png", folder_with_ruler(32))
-    write_indexed("icon16.png", folder_with_ruler(16))
+    for size in ICON_SIZES:
+        write_indexed(f"icon{size}.png", folder_with_ruler(size))
     write_indexed("pointer.png", pointer())
-    image1()
+    image1(32, "image1.png")
+    image1(64, "image1@2x.png")
     thunder()
 
 

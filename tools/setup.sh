@@ -5,11 +5,12 @@ set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libcanberra-dev libcanberra0
           libcanberra-pulse sound-theme-freedesktop fonts-liberation fonts-dejavu-core
-          fonts-texgyre xdg-utils)
+          fonts-texgyre xdg-utils qt6-wayland)
 if [[ "${1:-}" == test ]]; then
     packages+=(xvfb xauth xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils
-               procps python3 util-linux
-               dpkg-dev desktop-file-utils appstream man-db groff-base clang libclang-rt-14-dev)
+               procps python3 util-linux btrfs-progs
+               dpkg-dev desktop-file-utils appstream man-db groff-base lintian clang libclang-rt-14-dev
+               weston xwayland wmctrl)
 fi
 
 missing=()

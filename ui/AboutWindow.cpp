@@ -15,7 +15,9 @@
 
 #include "VersionInfo.h"
 #include "platform/desktop/WindowHints.h"
+#include "ui/Contrast.h"
 #include "ui/Fonts.h"
+#include "ui/LabelFit.h"
 #include "ui/Placement.h"
 
 namespace dirtally {
@@ -46,13 +48,15 @@ void line(QWidget* parent, const char* name, int x1, int x2, int y, int thicknes
     rule->setPalette(palette);
 }
 
+// The design's text colour, or as near to it as reads on what is behind it: white on the band
+// of the theme's text colour is unreadable where that is light, as in a dark theme.
 void setColours(QLabel* target, const QColor& text, const QColor& background) {
     QPalette palette = target->palette();
-    palette.setColor(QPalette::WindowText, text);
     if (background.isValid()) {
         palette.setColor(QPalette::Window, background);
         target->setAutoFillBackground(true);
     }
+    palette.setColor(QPalette::WindowText, readableOn(text, palette.color(QPalette::Window)));
     target->setPalette(palette);
 }
 
@@ -140,6 +144,11 @@ void AboutWindow::setTexts() {
     titleLabel_->setText(versionLine(applicationTitle(), version::major, version::minor));
     companyLabel_->setText(QString::fromUtf8(version::companyName));
     commentsLabel_->setText(QString::fromUtf8(version::comments));
+    // Sized from the fonts in use, keeping the design's centres and left edges.
+    for (QLabel* centred : {titleLabel_, commentsLabel_, companyLabel_}) {
+        fitLabel(centred, {}, Qt::AlignHCenter);
+    }
+    fitLabel(findChild<QLabel*>(QStringLiteral("Label6")), {}, Qt::AlignLeft);
 }
 
 void AboutWindow::load() {

@@ -19,10 +19,12 @@ MainWindow::MainWindow(Services& services, QWidget* parent)
       services_(services) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Dirtally"));
-    // Both sizes, so that the title bar and the task switcher each get a sharp picture.
+    // Each size drawn for itself, so that the title bar, the task switcher and a scaled screen
+    // each get a sharp picture.
     QIcon icon;
-    icon.addFile(QStringLiteral(":/dirtally/icon16.png"));
-    icon.addFile(QStringLiteral(":/dirtally/icon32.png"));
+    for (const int size : {16, 22, 24, 32, 48, 64}) {
+        icon.addFile(QStringLiteral(":/dirtally/icon%1.png").arg(size));
+    }
     setWindowIcon(icon);
     buildControls();
     buildMenus();
@@ -49,6 +51,16 @@ bool MainWindow::load() {
     }
     keepOutOfTaskBar(this);
     return true;
+}
+
+// The window has one size. Some window managers maximise it all the same (Weston's for X11
+// windows, matchbox): it goes back to its size at once, as if the request had been refused.
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    const Qt::WindowStates resized = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & resized)) {
+        QTimer::singleShot(0, this, [this, resized] { setWindowState(windowState() & ~resized); });
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,7 +1,9 @@
 // The right-click menu over the window's bare parts, and Esc as the key of "&Make list".
+#include <QApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -21,7 +23,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::keyPressed(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
+    // While a menu or the menu bar has the keyboard, Esc closes it: Qt hands that key to this
+    // window first (an open menu takes the keys of the window it belongs to), but it is the menu's.
+    const bool menuHasKeyboard =
+        QApplication::activePopupWidget() != nullptr || menuBar()->hasFocus();
+    if (event->key() == Qt::Key_Escape && !menuHasKeyboard) {
         operations_->makeList();
     }
 }

@@ -39,6 +39,11 @@ void MainWindow::buildMenus() {
     item(controls_.helpMenu, "mnuwebpage", "Webpage");
     item(controls_.helpMenu, "mnuemail", "Email");
     item(controls_.helpMenu, "about", "&About", QKeySequence(Qt::CTRL | Qt::Key_A));
+
+    // A menu is a window of its own and takes the desktop's font, not the window's.
+    for (QMenu* menu : {fileMenu_, optionsMenu_, controls_.helpMenu}) {
+        menu->setFont(font());
+    }
 }
 
 }  // namespace dirtally

@@ -68,9 +68,10 @@ def start_title_size_screenshot(context):
     # The title bar shows the small icon, a task switcher the large one: each drawn, not scaled.
     icons = context.session.x("xprop", "-id", str(app.window), "_NET_WM_ICON")
     sizes = sorted(set(re.findall(r"Icon \((\d+) x (\d+)\)", icons)), key=lambda s: int(s[0]))
-    check({("16", "16"), ("32", "32")} <= set(sizes),
+    wanted = {(str(size), str(size)) for size in (16, 22, 24, 32, 48, 64)}
+    check(wanted <= set(sizes),
           f"the window's icons are {' and '.join('x'.join(s) for s in sizes) or 'none'}; "
-          "16x16 and 32x32 are wanted")
+          "16 to 64 pixels are wanted")
     context.session.screenshot("main-window", app.window)
     context.figures["menu bar height (px)"] = menu
     app.key("ctrl+x")
@@ -465,6 +466,47 @@ def refuses_root_folder(context):
         os.remove(copy)
 
 
+def weston_headless(context):
+    """Weston's headless back end (no seat): through XWayland, Esc, a maximise request, SIGTERM;
+    then natively on Wayland."""
+    if not (shutil.which("weston") and shutil.which("Xwayland") and shutil.which("wmctrl")):
+        raise CaseSkipped("weston, Xwayland or wmctrl is not installed")
+    from app import App
+    session = context.session
+    folder = trees.build(context.new_folder("On Wayland"), {"a": {"f": 3}})
+    runtime = session.private_dir("weston", 0o700)
+    log, errors = os.path.join(runtime, "weston.log"), os.path.join(runtime, "dirtally.log")
+    env = dict(session.desktop_env(), XDG_RUNTIME_DIR=runtime, WAYLAND_DISPLAY="wl-e2e")
+    del env["QT_QPA_PLATFORM"]
+    session._spawn(["weston", "--backend=headless-backend.so", "--socket=wl-e2e", "--xwayland",
+                    "--idle-time=0", "--no-config", "--log=" + log], env=env)
+    shown = wait_until(lambda: re.findall(rb"listening on display (:\d+)", read(log) or b""), 10,
+                       "XWayland's display")
+    env["DISPLAY"] = shown[0].decode()
+    native = {k: v for k, v in env.items() if k != "DISPLAY"}
+
+    def x(*argv):
+        return subprocess.run(argv, env=env, capture_output=True, text=True).stdout
+    for variables in (env, native):
+        with open(errors, "wb") as output:
+            app = App(session, subprocess.Popen([context.program], cwd=folder, env=variables,
+                                                start_new_session=True, stderr=output))
+        session.apps.append(app)
+        if variables is env:
+            window = wait_until(lambda: x("xdotool", "search", "--onlyvisible", "--pid",
+                                          str(app.pid)).split(), 15, "the window on XWayland")[0]
+            x("xdotool", "key", "--window", window, "Escape")
+            wait_until(lambda: complete_report(os.path.join(folder, REPORT), True), 15, "a report")
+            x("wmctrl", "-i", "-r", window, "-b", "add,maximized_vert,maximized_horz")
+        time.sleep(1.5)
+        check(app.alive(), f"the program ended: {read(errors)}")
+        check(variables is native or f"Width: {CLIENT[0]}\n" in x("xwininfo", "-id", window),
+              "the window took another width")
+        os.killpg(app.pid, signal.SIGTERM)
+        app.wait_exit(2)
+        check(b"Could not" not in read(errors), f"Qt could not load a plug-in: {read(errors)}")
+
+
 def readme_screenshot(context, output):
     """The window as the README shows it, cropped with its frame."""
     base = "/tmp/dirtally-demo"
@@ -500,4 +542,5 @@ CASES = [
     ("about_without_sound", about_without_sound),
     ("second_instance_raises_first", second_instance_raises_first),
     ("refuses_root_folder", refuses_root_folder),
+    ("weston_headless", weston_headless),
 ]

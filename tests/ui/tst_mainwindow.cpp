@@ -7,9 +7,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 
 #include "MainWindowFixture.h"
+#include "ui/AboutWindow.h"
+#include "ui/Contrast.h"
 
 using namespace dirtally;
 using namespace dirtally::test;
@@ -87,12 +90,50 @@ class TestMainWindow : public QObject {
         const QFont domain = f.find<QLabel>("Label3")->font();
         QVERIFY(domain.bold());
         QCOMPARE(domain.pointSizeF(), 9.75);
-        QCOMPARE(f.find<QLabel>("Label3")->palette().color(QPalette::WindowText),
-                 QColor(128, 128, 128));
         QVERIFY(!f.find<QLabel>("Image1")->pixmap().isNull());
         QCOMPARE(f.find<QPushButton>("Command4")->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(f.find<QPushButton>("Command2")->cursor().shape(), Qt::BitmapCursor);
         QCOMPARE(f.find<QGroupBox>("Frame1")->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    // Every text of both windows reads at 4.5:1 on what is behind it, and is drawn whole in the
+    // fonts in use (CTest runs this again with DejaVu the only fonts there are).
+    void readableAndWhole_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::style()->standardPalette();
+        QPalette dark(QColor(0x35, 0x35, 0x35), QColor(0x2a, 0x2a, 0x2a));  // a dark Fusion
+        dark.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        QTest::newRow("dark") << dark;
+    }
+    void readableAndWhole() {
+        QFETCH(QPalette, palette);
+        QVERIFY(contrastRatio(QColor(0x77, 0x77, 0x77), Qt::white) < 4.5);  // WCAG's own limits
+        QVERIFY(contrastRatio(Qt::white, QColor(0x76, 0x76, 0x76)) >= 4.5);
+        QApplication::setPalette(palette);
+        MainWindowFixture f;
+        QVERIFY(f.show());
+        AboutWindow about(f.fakes.soundPlayer, f.fakes.instance, {});
+        about.load();
+        for (const QLabel* label :
+             f.form->findChildren<QLabel*>() + about.findChildren<QLabel*>()) {
+            if (label->text().isEmpty() || label->visibleRegion().isEmpty()) {
+                continue;  // nothing shown
+            }
+            const QWidget* behind = label;
+            while (!behind->autoFillBackground() && !behind->isWindow()) {
+                behind = behind->parentWidget();
+            }
+            const QString what = label->objectName() + ": " + label->text();
+            QVERIFY2(contrastRatio(label->palette().color(label->foregroundRole()),
+                                   behind->palette().color(behind->backgroundRole())) >= 4.5,
+                     qPrintable(what));
+            const QRect needed = label->fontMetrics().boundingRect(
+                label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text());
+            QVERIFY2(label->contentsRect().contains(needed) &&
+                         label->parentWidget()->rect().contains(label->geometry()),
+                     qPrintable(what));
+        }
+        QApplication::setPalette(QPalette());
     }
 
     void startUpState() {
@@ -149,8 +190,14 @@ class TestMainWindow : public QObject {
         QFETCH(QString, text);
         QLocale::setDefault(QLocale(locale));
         MainWindowFixture f;
+        f.fakes.clock = FakeClock(QDateTime(QDate(2026, 12, 6), QTime(7, 5, 9, 400)));
         QVERIFY(f.show());
         QTRY_COMPARE(f.find<QLabel>("Label4")->text(), text);
+        // Woken again just after the turn of the second, 600 ms on: not at once, not a second on.
+        const auto* timer = f.form->findChild<QTimer*>(QStringLiteral("Timer1"));
+        QVERIFY2(timer->timerType() == Qt::PreciseTimer && timer->remainingTime() > 550 &&
+                     timer->remainingTime() <= 601,
+                 qPrintable(QString::number(timer->remainingTime())));
     }
 
     void endsOnEveryCloseRequest_data() {

@@ -1,9 +1,11 @@
 // The right-click menu, Esc as the key of "&Make list", and the Help menu's links.
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +17,11 @@ using namespace dirtally;
 using namespace dirtally::test;
 
 namespace {
+// What a screen reader would read of a control.
+QString heard(QWidget* control, QAccessible::Text text = QAccessible::Name) {
+    return QAccessible::queryAccessibleInterface(control)->text(text);
+}
+
 // Clicks a mouse button on a widget's point as the window system would deliver it.
 void press(MainWindow& form, QWidget* on, QPoint at, Qt::MouseButton button) {
     const QPoint inWindow = on->mapTo(&form, at);
@@ -113,6 +120,27 @@ class TestMainWindowEvents : public QObject {
         QCOMPARE(f.form->windowTitle(), QStringLiteral("Dirtally"));
     }
 
+    // A key that closes or moves through a menu is the menu's: only a later Esc starts a run.
+    void keysAMenuTakesNeverStartARun_data() {
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("Alt+F Esc Esc") << QStringList{"Alt+F", "Esc", "Esc"};
+        QTest::newRow("Alt+O Esc") << QStringList{"Alt+O", "Esc"};
+        QTest::newRow("Alt+H arrows Esc Esc")
+            << QStringList{"Alt+H", "Down", "Up", "Right", "Left", "Esc", "Esc"};
+    }
+    void keysAMenuTakesNeverStartARun() {
+        QFETCH(QStringList, keys);
+        MainWindowFixture f;
+        QVERIFY(f.show());
+        for (const QString& key : keys) {
+            QTest::keySequence(f.form->windowHandle(), QKeySequence(key));
+        }
+        QVERIFY(report(f).isEmpty());
+        QTRY_VERIFY(!QApplication::activePopupWidget() && !f.form->menuBar()->hasFocus());
+        QTest::keyClick(f.form->windowHandle(), Qt::Key_Escape);
+        QVERIFY(!report(f).isEmpty());
+    }
+
     void closeDuringARunKeepsTheLinesWritten() {
         MainWindowFixture f;
         QVERIFY(f.show());
@@ -141,6 +169,7 @@ class TestMainWindowEvents : public QObject {
             QVERIFY(!f.find<QPushButton>("Command1")->isEnabled());
             QVERIFY(!f.find<QPushButton>("Command6")->isEnabled());
             QCOMPARE(f.find<QLabel>("Label10")->text(), QStringLiteral("Please Wait ..."));
+            QCOMPARE(heard(f.find<QLabel>("Label10")), QStringLiteral("Please Wait ..."));
             QCOMPARE(f.form->cursor().shape(), Qt::WaitCursor);
         };
         f.find<QPushButton>("Command4")->click();
@@ -148,6 +177,13 @@ class TestMainWindowEvents : public QObject {
         QVERIFY(f.find<QPushButton>("Command6")->isEnabled());
         QCOMPARE(f.form->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(QApplication::focusWidget(), f.find<QWidget>("Command2"));
+        // A status bar, so that its changes are announced; the picture and the clock named.
+        auto* status = f.find<QLabel>("Label10");
+        QCOMPARE(QAccessible::queryAccessibleInterface(status)->role(), QAccessible::StatusBar);
+        QCOMPARE(heard(status), QStringLiteral("- Done -"));
+        QVERIFY(!heard(f.find<QWidget>("Image1")).isEmpty());
+        QCOMPARE(heard(f.find<QWidget>("Label4"), QAccessible::Value),
+                 f.find<QLabel>("Label4")->text());
     }
 
     void helpLinks() {

@@ -10,7 +10,8 @@ namespace dirtally {
 // request), and drive space from statvfs.
 class SizeEngine final : public FolderInfo {
   public:
-    // More workers than cores: on a cold disk most of them wait on reads at any moment.
+    // The most workers a sizing runs: it starts with one per core and adds more while they wait
+    // in calls (a cold disk, a network or FUSE file system), where more calls in flight help.
     static constexpr unsigned kDefaultWorkers = 16;
 
     // openFolderBudget: folders a sizing holds open at once before it reopens them by name;

@@ -18,8 +18,7 @@ Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
       options_(options),
       budget_(options.openFolderBudget),
-      results_(request_.children.size()),
-      failures_(request_.children.size()) {
+      results_(request_.children.size()) {
     const std::size_t count = request_.children.size();
     if (const int error = openParent(); error != 0) {
         endAll(error);
@@ -30,7 +29,7 @@ Job::Job(SizingRequest request, const JobOptions& options)
         const std::string& name = request_.children[i];
         stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
     }
-    if (const int error = count == 0 ? 0 : startWorkers(); error != 0) {
+    if (const int error = count == 0 ? 0 : startWorkers(firstWorkers()); error != 0) {
         // Not one thread: sizing on the caller's thread instead would block it for as long.
         for (Node* root : stack_) {
             delete root;
@@ -38,11 +37,17 @@ Job::Job(SizingRequest request, const JobOptions& options)
         stack_.clear();
         rootsLeft_ = 0;
         endAll(error);
+        return;
     }
+    startPacer();
 }
 
 Job::~Job() {
     cancel();
+    // The pacer first: until it ends, it may start workers.
+    if (pacer_.joinable()) {
+        pacer_.join();
+    }
     for (std::thread& worker : workers_) {
         worker.join();
     }
@@ -64,14 +69,17 @@ int Job::openParent() {
     return 0;
 }
 
-// Starts as many workers as are wanted or can be had; the errno that stopped them when not one
-// could start, else 0.
-int Job::startWorkers() {
-    const unsigned wanted = std::max(1u, options_.workers);
+// Starts workers until there are `wanted` or no more can be had; the errno that stopped them when
+// there is not one, else 0. Each worker's buffers are allocated before it starts.
+int Job::startWorkers(unsigned wanted) {
     int error = 0;
     try {
+        workers_.reserve(wanted);
+        scratches_.reserve(wanted);
         while (workers_.size() < wanted) {
-            workers_.emplace_back([this] { work(); });
+            auto scratch = std::make_unique<Scratch>();
+            workers_.emplace_back([this, &kept = *scratch] { work(kept); });
+            scratches_.push_back(std::move(scratch));  // room was made above
         }
     } catch (const std::system_error& e) {
         error = e.code().value();
@@ -115,7 +123,8 @@ std::vector<ReadFailure> Job::failures(std::size_t root) const {
     if (root >= results_.size() || !results_[root].done) {
         return {};
     }
-    return failures_[root];
+    const auto found = failures_.find(root);
+    return found != failures_.end() ? found->second : std::vector<ReadFailure>{};
 }
 
 const std::vector<FolderNode>& Job::tree(std::size_t root) const {
@@ -131,8 +140,7 @@ void Job::cancel() {
     cancelled_.store(true, std::memory_order_relaxed);
 }
 
-void Job::work() {
-    Scratch scratch;
+void Job::work(Scratch& scratch) {
     while (Node* node = pop()) {
         process(*node, scratch);
     }
@@ -156,11 +164,22 @@ void Job::push(std::span<Node* const> nodes) {
         return;
     }
     std::size_t wake = 0;
+    bool queued = true;
     {
         std::lock_guard lock(stackLock_);
-        // Reversed, so that the first sub-folder found is the next one taken.
-        stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        try {
+            // Reversed, so that the first sub-folder found is the next one taken.
+            stack_.insert(stack_.end(), nodes.rbegin(), nodes.rend());
+        } catch (const std::bad_alloc&) {
+            queued = false;
+        }
         wake = std::min(nodes.size(), idle_);
+    }
+    if (!queued) {
+        for (Node* node : nodes) {
+            drop(*node, ENOMEM);
+        }
+        return;
     }
     // Only as many sleepers as there is new work: waking them all costs more than it gains.
     for (std::size_t i = 0; i < wake; ++i) {

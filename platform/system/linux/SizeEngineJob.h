@@ -9,6 +9,7 @@
 #include <mutex>
 #include <span>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/system/FolderInfo.h"
@@ -18,7 +19,7 @@
 namespace dirtally::sizeengine {
 
 struct JobOptions {
-    unsigned workers = 16;
+    unsigned workers = 16;               // at most; fewer run where more would not help
     std::size_t openFolderBudget = 256;  // folders held open at once before falling back
 };
 
@@ -49,6 +50,11 @@ class Job final : public SizingJob {
         std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kBufferSize);
         std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
         std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
+        // Entries and batches read; only the worker writes it, the pacer reads it.
+        std::atomic<std::uint64_t> calls{0};
+        void count() {
+            calls.store(calls.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        }
     };
     struct RootResult {
         bool done = false;
@@ -58,14 +64,20 @@ class Job final : public SizingJob {
 
     // Job set-up, the worker loop and the shared stack (SizeEngineJob.cpp).
     int openParent();
-    int startWorkers();
+    int startWorkers(unsigned wanted);
     void endAll(int error);
-    void work();
+    void work(Scratch& scratch);
     Node* pop();
     void push(std::span<Node* const> nodes);
 
+    // How many workers run (SizeEngineJobPace.cpp).
+    unsigned firstWorkers() const;
+    void startPacer();
+    void pace();
+
     // Reading one folder (SizeEngineJobRead.cpp).
     void process(Node& node, Scratch& scratch);
+    void drop(Node& node, int error);
     void read(Node& node, Scratch& scratch);
     void sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
     bool isLeftOut(const struct statx& info) const;
@@ -74,12 +86,14 @@ class Job final : public SizingJob {
     // Opening folders and sharing their handles (SizeEngineJobOpen.cpp).
     bool enter(Node& node, Scratch& scratch);
     bool identify(Node& node, int fd);
-    bool skipped(const Node& node, int fd, bool mountRoot) const;
+    bool mayStartMount(const Node& node, const struct statx& info) const;
+    bool repeatsAncestor(const Node& node, int fd, int& error) const;
     int openFolder(Node& node, Scratch& scratch, bool& sameMount);
-    int reopenFromTop(Node& node, Scratch& scratch);
+    int reopenFromTop(Node& node, Scratch& scratch, bool& sameMount);
     void letGo(Node& node, std::uint32_t share = 1);
     void closeEarly(Node& node);
-    void closeHandle(Node& node);
+    void closeHandle(Node& node, bool early = false);
+    static bool keepIdentity(Node& node);
 
     // Running short of handles, memory or threads (SizeEngineJobShortage.cpp).
     int openAgain(Node& node, Scratch& scratch, bool& sameMount);
@@ -118,9 +132,14 @@ class Job final : public SizingJob {
     mutable std::mutex resultLock_;
     std::condition_variable resultReady_;
     std::vector<RootResult> results_;
-    std::vector<std::vector<ReadFailure>> failures_;  // by root; under resultLock_
+    // By root, only for those that have any; under resultLock_.
+    std::unordered_map<std::size_t, std::vector<ReadFailure>> failures_;
 
+    // Only the constructor and the pacer start workers; each has its scratch, kept by the job.
     std::vector<std::thread> workers_;
+    std::vector<std::unique_ptr<Scratch>> scratches_;
+    std::thread pacer_;
+    std::condition_variable lastRootDone_;  // wakes the pacer; under stackLock_
 };
 
 }  // namespace dirtally::sizeengine

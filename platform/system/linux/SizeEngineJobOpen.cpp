@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <new>
 
 #include "platform/system/FileDescriptor.h"
 #include "platform/system/linux/PseudoFileSystems.h"
@@ -18,15 +19,17 @@ namespace {
 
 // O_NOFOLLOW: a folder swapped for a link while the walk runs cannot lead it elsewhere.
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// Folders only passed through, never read.
+constexpr int kPathFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // A sub-folder gone, or no longer a folder, between reading its parent and opening it.
 bool vanished(int error) {
     return error == ENOENT || error == ENOTDIR || error == ELOOP;
 }
 
-// Opens a sub-folder, telling whether it lies on its parent's mount: then its identity is
-// already known from the parent's listing and costs no attribute read. Where openat2 refuses
-// (a mount starts there, or an old kernel, or any fault) a plain open says what is true.
+// Opens a sub-folder, telling whether it lies on its parent's mount: then it can start no mount
+// and costs no attribute read. Where openat2 refuses (a mount starts there, or an old kernel, or
+// any fault) a plain open says what is true.
 int openChild(int parent, const char* name, bool& sameMount) {
     static std::atomic<bool> noOpenat2{false};
     long fd = -1;
@@ -49,11 +52,17 @@ bool Job::enter(Node& node, Scratch& scratch) {
     bool sameMount = false;
     int fd = openFolder(node, scratch, sameMount);
     int error = errno;
+    const bool shortage = fd < 0 && isShortage(error);
     // The parent stays valid while this folder is pending, whether or not its handle stays open.
+    // Let go of while handles are short, it may close, and this folder is then reopened by name.
     if (node.parent) {
+        if (shortage) {
+            std::unique_lock lock(node.parent->fdLock);
+            keepIdentity(*node.parent);
+        }
         letGo(*node.parent);
     }
-    if (fd < 0 && isShortage(error)) {
+    if (shortage) {
         fd = openAgain(node, scratch, sameMount);
         error = errno;
     }
@@ -63,9 +72,8 @@ bool Job::enter(Node& node, Scratch& scratch) {
         }
         return false;
     }
-    if (sameMount) {
-        node.dev = node.parent->dev;
-    } else if (!identify(node, fd)) {
+    // A folder on its parent's mount can start no mount, so it needs no attribute read.
+    if (!sameMount && !identify(node, fd)) {
         close(fd);
         return false;
     }
@@ -75,47 +83,74 @@ bool Job::enter(Node& node, Scratch& scratch) {
     return true;
 }
 
-// Reads the identity of a folder that may start a mount; false when it is not to be entered.
+// Reads the identity of a folder that may start a mount; false when it is not to be entered:
+// pseudo file systems, and a folder already on the path from the sizing's parent down (a bind
+// mount of it).
 bool Job::identify(Node& node, int fd) {
     constexpr int kFlags = AT_EMPTY_PATH | AT_STATX_DONT_SYNC;
     struct statx info {};
-    const int error = statx(fd, "", kFlags, STATX_INO, &info) == 0
-                          ? 0
-                          : statAgain(fd, "", kFlags, STATX_INO, info);
+    int error = statx(fd, "", kFlags, STATX_INO, &info) == 0
+                    ? 0
+                    : statAgain(fd, "", kFlags, STATX_INO, info);
     if (error != 0) {
         fail(node, error);
         return false;
     }
     node.dev = makedev(info.stx_dev_major, info.stx_dev_minor);
     node.ino = info.stx_ino;
-    const bool mountRoot = (info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) == 0 ||
-                           (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
-    return !skipped(node, fd, mountRoot);
-}
-
-// Pseudo file systems are not entered, and neither is a folder already on the path above (a
-// bind mount of an ancestor). Both can only start where a mount starts.
-bool Job::skipped(const Node& node, int fd, bool mountRoot) const {
-    const dev_t above = node.parent ? node.parent->dev : parentDev_;
-    const bool newDevice = node.dev != above;
-    if (newDevice && onPseudoFileSystem(fd)) {
+    node.identified.store(true, std::memory_order_release);
+    if (!mayStartMount(node, info)) {
         return true;
     }
-    if (!newDevice && !mountRoot) {
+    if (onPseudoFileSystem(fd) || repeatsAncestor(node, fd, error)) {
         return false;
     }
-    for (const Node* up = node.parent; up; up = up->parent) {
-        if (up->dev == node.dev && up->ino == node.ino) {
+    // Where the walk up ran short, whether this is a loop is unknown: it is not entered.
+    if (isShortage(error)) {
+        fail(node, error);
+        return false;
+    }
+    return true;
+}
+
+// The kernel says where a mount starts; an old one does not, and then a change of device does,
+// or nothing is known when the folder above was never identified.
+bool Job::mayStartMount(const Node& node, const struct statx& info) const {
+    if ((info.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0) {
+        return (info.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+    }
+    if (!node.parent) {
+        return node.dev != parentDev_;
+    }
+    return !node.parent->identified.load(std::memory_order_acquire) || node.dev != node.parent->dev;
+}
+
+// Whether the folder open as `fd` is the sizing's parent or a folder between it and this one.
+// Each of those is reached through ".." from the folder itself, so that both sides of the
+// comparison are what the kernel reports for open folders, whatever their listings said. Where
+// the way up cannot be read, `error` says why and the answer is no.
+bool Job::repeatsAncestor(const Node& node, int fd, int& error) const {
+    FileDescriptor up;
+    for (const Node* above = node.parent;; above = above->parent) {
+        up.reset(openat(up.valid() ? up.get() : fd, "..", kPathFlags));
+        struct stat info {};
+        if (!up.valid() || fstat(up.get(), &info) != 0) {
+            error = errno;
+            return false;
+        }
+        if (info.st_dev == node.dev && info.st_ino == node.ino) {
             return true;
         }
+        if (!above) {
+            return false;
+        }
     }
-    return false;
 }
 
 int Job::openFolder(Node& node, Scratch& scratch, bool& sameMount) {
     sameMount = false;
     if (!node.parent) {
-        return openat(parentFd_, node.name.c_str(), kFolderFlags);
+        return openChild(parentFd_, node.name.c_str(), sameMount);
     }
     {
         std::shared_lock lock(node.parent->fdLock);
@@ -123,30 +158,37 @@ int Job::openFolder(Node& node, Scratch& scratch, bool& sameMount) {
             return openChild(node.parent->fd, node.name.c_str(), sameMount);
         }
     }
-    return reopenFromTop(node, scratch);
+    return reopenFromTop(node, scratch, sameMount);
 }
 
-// The parent was closed to stay within the budget of open folders: walk down again from the
-// sizing's parent, checking that every folder on the way is still the one first read.
-int Job::reopenFromTop(Node& node, Scratch& scratch) {
+// The parent was closed early to stay within the budget of open folders: walk down to it again by
+// name from the sizing's parent and check that it is still the folder whose entries were read.
+int Job::reopenFromTop(Node& node, Scratch& scratch, bool& sameMount) {
     std::vector<Node*>& chain = scratch.chain;
     chain.clear();
-    for (Node* up = &node; up; up = up->parent) {
-        chain.push_back(up);
-    }
-    int fd = openat(parentFd_, chain.back()->name.c_str(), kFolderFlags);
-    for (std::size_t i = chain.size() - 1; fd >= 0 && i > 0; --i) {
-        struct stat info {};
-        if (fstat(fd, &info) != 0 || info.st_dev != chain[i]->dev || info.st_ino != chain[i]->ino) {
-            close(fd);
-            errno = ESTALE;
-            return -1;
+    try {
+        for (Node* up = node.parent; up; up = up->parent) {
+            chain.push_back(up);
         }
-        const int next = openat(fd, chain[i - 1]->name.c_str(), kFolderFlags);
-        closeKeepingErrno(fd);
-        fd = next;
+    } catch (const std::bad_alloc&) {
+        errno = ENOMEM;
+        return -1;
     }
-    return fd;
+    FileDescriptor at(openat(parentFd_, chain.back()->name.c_str(), kPathFlags));
+    for (std::size_t i = chain.size() - 1; at.valid() && i > 0; --i) {
+        at.reset(openat(at.get(), chain[i - 1]->name.c_str(), kPathFlags));
+    }
+    if (!at.valid()) {
+        return -1;
+    }
+    const Node& parent = *node.parent;
+    struct stat info {};
+    if (fstat(at.get(), &info) != 0 || !parent.identified.load(std::memory_order_acquire) ||
+        info.st_dev != parent.dev || info.st_ino != parent.ino) {
+        errno = ESTALE;
+        return -1;
+    }
+    return openChild(at.get(), node.name.c_str(), sameMount);
 }
 
 // `share` is 1 for a sub-folder that no longer needs its parent's handle, kReader for the
@@ -162,17 +204,36 @@ void Job::letGo(Node& node, std::uint32_t share) {
 void Job::closeEarly(Node& node) {
     if (node.fdUsers.load(std::memory_order_relaxed) > Node::kReader &&
         openFolders_.load(std::memory_order_relaxed) > budget_.load(std::memory_order_relaxed)) {
-        closeHandle(node);
+        closeHandle(node, true);
     }
 }
 
-void Job::closeHandle(Node& node) {
+// A handle closed `early`, before every sub-folder is opened through it, first leaves its identity
+// for them to check when they reopen it by name; where even that cannot be read, it stays open.
+void Job::closeHandle(Node& node, bool early) {
     std::unique_lock lock(node.fdLock);
-    if (node.fd >= 0) {
-        close(node.fd);
-        node.fd = -1;
-        openFolders_.fetch_sub(1, std::memory_order_relaxed);
+    if (node.fd < 0 || (early && !keepIdentity(node))) {
+        return;
     }
+    close(node.fd);
+    node.fd = -1;
+    openFolders_.fetch_sub(1, std::memory_order_relaxed);
+}
+
+// Takes the identity of the open folder unless it is known; under the node's handle lock. False
+// when it cannot be had.
+bool Job::keepIdentity(Node& node) {
+    struct stat info {};
+    if (node.identified.load(std::memory_order_relaxed)) {
+        return true;
+    }
+    if (node.fd < 0 || fstat(node.fd, &info) != 0) {
+        return false;
+    }
+    node.dev = info.st_dev;
+    node.ino = info.st_ino;
+    node.identified.store(true, std::memory_order_release);
+    return true;
 }
 
 }  // namespace dirtally::sizeengine

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
+#include <new>
 
 #include "platform/system/linux/SizeEngineJob.h"
 
@@ -21,12 +23,20 @@ constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE | STATX_INO;
 // named, as du names them, and the same ones in every run.
 void Job::process(Node& node, Scratch& scratch) {
     if (cancelled_.load(std::memory_order_relaxed)) {
-        fail(node);
-        if (node.parent) {
-            letGo(*node.parent);
-        }
-    } else if (enter(node, scratch)) {
+        drop(node, 0);
+        return;
+    }
+    if (enter(node, scratch)) {
         read(node, scratch);
+    }
+    done(node);
+}
+
+// Counts a folder that will not be read as done, with `error` as what kept it from being read.
+void Job::drop(Node& node, int error) {
+    fail(node, error);
+    if (node.parent) {
+        letGo(*node.parent);
     }
     done(node);
 }
@@ -36,6 +46,7 @@ void Job::read(Node& node, Scratch& scratch) {
     std::uint64_t bytes = 0;
     bool stop = false;
     while (!stop && fill(reader, node)) {
+        scratch.count();
         RawEntry entry;
         while (reader.next(entry)) {
             // Checked at every entry: one attribute read can be slow on a cold disk.
@@ -45,6 +56,7 @@ void Job::read(Node& node, Scratch& scratch) {
                 break;
             }
             sizeEntry(node, entry, bytes, scratch);
+            scratch.count();
         }
         push(scratch.batch);
         scratch.batch.clear();
@@ -93,16 +105,25 @@ bool Job::isLeftOut(const struct statx& info) const {
     return std::find(leftOut.begin(), leftOut.end(), file) != leftOut.end();
 }
 
+// Takes a sub-folder in for reading; where memory runs out for it, the folder has no size.
 void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
     const bool kept = parent.kept && entry.name[0] != '.';
-    Node* child = new Node(&parent, parent.root, entry.name, kept);
-    child->ino = entry.ino;
-    if (kept) {
-        parent.keptChildren.push_back(child);
+    try {
+        std::vector<Node*>& batch = scratch.batch;
+        if (batch.size() == batch.capacity()) {
+            batch.reserve(2 * batch.size() + 64);
+        }
+        auto child = std::make_unique<Node>(&parent, parent.root, entry.name, kept);
+        if (kept) {
+            parent.keptChildren.push_back(child.get());
+        }
+        batch.push_back(child.release());  // room was made above
+    } catch (const std::bad_alloc&) {
+        fail(parent, ENOMEM);
+        return;
     }
     parent.pending.fetch_add(1, std::memory_order_relaxed);
     parent.fdUsers.fetch_add(1, std::memory_order_relaxed);
-    scratch.batch.push_back(child);
 }
 
 }  // namespace dirtally::sizeengine

@@ -1,4 +1,7 @@
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <new>
 #include <utility>
 
 #include "platform/system/linux/SizeEngineJob.h"
@@ -23,22 +26,53 @@ void raise(std::atomic<int>& fault, int value) {
     }
 }
 
-// The kept folders beneath `root` in pre-order, freeing each node once it is written.
+// Frees `top` and every kept folder beneath it, allocating nothing: memory may have run out.
+void freeTree(Node* top) {
+    Node* node = top;
+    while (node) {
+        if (!node->keptChildren.empty()) {
+            Node* child = node->keptChildren.back();
+            node->keptChildren.pop_back();
+            node = child;
+        } else {
+            Node* up = node == top ? nullptr : node->parent;
+            delete node;
+            node = up;
+        }
+    }
+}
+
+// The kept folders beneath `root` in pre-order, freeing each node once it is written. Where memory
+// runs out, the nodes not yet written are freed and std::bad_alloc goes on.
 std::vector<FolderNode> takeTree(Node& root) {
     std::vector<FolderNode> tree;
     std::vector<std::pair<Node*, std::size_t>> todo;
-    for (auto it = root.keptChildren.rbegin(); it != root.keptChildren.rend(); ++it) {
-        todo.emplace_back(*it, FolderNode::kNoParent);
-    }
-    while (!todo.empty()) {
-        auto [node, parent] = todo.back();
-        todo.pop_back();
-        const std::size_t index = tree.size();
-        tree.push_back({node->name, parent, sizeOf(*node)});
-        for (auto it = node->keptChildren.rbegin(); it != node->keptChildren.rend(); ++it) {
-            todo.emplace_back(*it, index);
+    try {
+        todo.reserve(root.keptChildren.size());
+        for (auto it = root.keptChildren.rbegin(); it != root.keptChildren.rend(); ++it) {
+            todo.emplace_back(*it, FolderNode::kNoParent);
         }
-        delete node;
+        root.keptChildren.clear();
+        while (!todo.empty()) {
+            auto [node, parent] = todo.back();
+            tree.push_back({node->name, parent, sizeOf(*node)});
+            // Room first, so that no node is ever held by neither the list nor the tree above.
+            const std::size_t room = todo.size() + node->keptChildren.size();
+            if (room > todo.capacity()) {
+                todo.reserve(std::max(room, 2 * todo.capacity()));
+            }
+            todo.pop_back();
+            for (auto it = node->keptChildren.rbegin(); it != node->keptChildren.rend(); ++it) {
+                todo.emplace_back(*it, tree.size() - 1);
+            }
+            node->keptChildren.clear();
+            delete node;
+        }
+    } catch (const std::bad_alloc&) {
+        for (const auto& [node, parent] : todo) {
+            freeTree(node);
+        }
+        throw;
     }
     return tree;
 }
@@ -55,8 +89,9 @@ void Job::fail(Node& node, int error) {
     }
 }
 
-// Puts the folder on its root's list of failures, by its path from the sizing's parent.
-void Job::name(Node& node, int error) {
+// Puts the folder on its root's list of failures, by its path from the sizing's parent; where
+// memory runs out for that, the folder goes unnamed.
+void Job::name(Node& node, int error) try {
     node.named = true;
     std::vector<const std::string*> names;
     const Node* up = &node;
@@ -70,6 +105,7 @@ void Job::name(Node& node, int error) {
     }
     std::lock_guard lock(resultLock_);
     failures_[node.root].push_back({std::move(path), error});
+} catch (const std::bad_alloc&) {
 }
 
 void Job::done(Node& node) {
@@ -100,8 +136,13 @@ void Job::settle(Node* node) {
 
 void Job::finishRoot(Node* root) {
     const std::size_t index = root->root;
-    RootResult result{true, sizeOf(*root), takeTree(*root)};
-    delete root;
+    RootResult result{true, sizeOf(*root), {}};
+    try {
+        result.tree = takeTree(*root);
+    } catch (const std::bad_alloc&) {
+        result.size = FolderSize::outOfResources(ENOMEM);
+    }
+    freeTree(root);
     finishRoot(index, std::move(result));
     bool last = false;
     {
@@ -110,6 +151,7 @@ void Job::finishRoot(Node* root) {
     }
     if (last) {
         stackReady_.notify_all();
+        lastRootDone_.notify_all();
     }
 }
 

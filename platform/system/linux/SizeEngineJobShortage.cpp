@@ -77,7 +77,7 @@ void Job::relieve() {
         }
         Node* held = waiting->parent;
         if (held && held->fdUsers.load(std::memory_order_acquire) < Node::kReader) {
-            closeHandle(*held);
+            closeHandle(*held, true);
         }
     }
 }

@@ -23,10 +23,14 @@ struct Node {
     Node* const parent;  // nullptr for a root
     const std::size_t root;
     const std::string name;
-    const bool kept;  // becomes a node of the caller's folder tree
+    const bool kept;     // becomes a node of the caller's folder tree
+    bool named = false;  // its own failure is on the root's list; only its reading sets it
 
-    // Identity, from the parent's listing or read where a mount may start; cuts bind-mount
-    // cycles.
+    // What the kernel reports for the open folder, taken only where it is needed: where a mount
+    // may start, and where the handle is closed before every sub-folder is opened through it
+    // (they reopen it by name, and check that it is still this folder). Set once; `identified`
+    // publishes it.
+    std::atomic<bool> identified{false};
     dev_t dev = 0;
     ino_t ino = 0;
 
@@ -47,7 +51,6 @@ struct Node {
     std::atomic<std::uint32_t> pending{1};
     std::atomic<std::uint64_t> bytes{0};
     std::atomic<int> fault{0};
-    bool named = false;  // its own failure is on the root's list; only its reading sets it
 
     // Kept sub-folders in the file system's order; owned by this node until the tree is built.
     std::vector<Node*> keptChildren;
