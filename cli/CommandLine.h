@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "listing/RunHost.h"
+#include "platform/system/Counting.h"
 #include "platform/system/Path.h"
 
 namespace dirtally {
@@ -12,7 +14,11 @@ struct CommandLine {
     enum class Action { Report, Help, Version, UsageError };
     Action action = Action::Report;
     bool all = false;  // every folder of the tree, not just the sub-folders
-    bool csv = false;
+    ReportKind kind = ReportKind::Text;
+    ListOrder order = ListOrder::FileSystem;
+    std::size_t top = 0;  // 0: every folder
+    bool humanReadable = false;
+    Counting counting;
     Path output;        // empty: the folder's own Dirtallied.txt; "-": standard output
     Path folder;        // empty: the current directory
     std::string error;  // what is wrong with a command line that is a usage error
@@ -22,6 +28,9 @@ struct CommandLine {
     // name is not valid UTF-8 is still found.
     static CommandLine parse(const std::vector<std::string>& arguments);
     static const char* usage();
+
+  private:
+    std::string take(int option, const std::string& argument);
 };
 
 }  // namespace dirtally

@@ -26,7 +26,11 @@ ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirecto
     // The window's rule: the report goes into the folder it is about.
     inputs_.report = line.output.empty() ? reportInFolder(inputs_.folder) : line.output;
     inputs_.today = today;
-    inputs_.kind = line.csv ? ReportKind::Csv : ReportKind::Text;
+    inputs_.kind = line.kind;
+    inputs_.counting = line.counting;
+    inputs_.order = line.order;
+    inputs_.top = line.top;
+    inputs_.humanReadable = line.humanReadable;
 }
 
 Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
 
 namespace dirtally {
@@ -26,10 +27,10 @@ void CsvFormat::header(const Path&, bool, const QDate&) {
     out_.endLine();
 }
 
-void CsvFormat::folder(const QString& name, const FolderSize& size) {
-    out_.write(field(name) + QLatin1Char(','));
-    if (size.readable) {
-        out_.write(QString::number(size.bytes));
+void CsvFormat::folder(const ListedFolder& listed) {
+    out_.write(field(report::safeName(listed.path)) + QLatin1Char(','));
+    if (listed.size.readable) {
+        out_.write(QString::number(listed.size.bytes));
     }
     out_.endLine();
 }

@@ -16,7 +16,7 @@ class CsvFormat final : public ReportSink {
     explicit CsvFormat(ReportWriter& out) : out_(out) {}
 
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
-    void folder(const QString& name, const FolderSize& size) override;
+    void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
 
     // A field as CSV needs it: quoted, with its quotes doubled, when it holds a comma, a quote or

@@ -1,5 +1,6 @@
 #include "listing/ReportFormat.h"
 
+#include <QStringList>
 #include <algorithm>
 
 #include "VersionInfo.h"
@@ -36,6 +37,37 @@ QString grouped(std::uint64_t value, const QLocale& locale) {
     return withGroups(locale).toString(static_cast<qulonglong>(value));
 }
 
+QString humanSize(std::uint64_t bytes) {
+    static constexpr char kSuffixes[] = "KMGTPE";
+    using Wide = unsigned __int128;  // 10 x 2^64 does not fit 64 bits
+    Wide unit = 1;
+    int power = 0;
+    while (bytes >= unit * 1024 && power < 6) {
+        unit *= 1024;
+        ++power;
+    }
+    if (power == 0) {
+        return QString::number(bytes);
+    }
+    // Rounded up, as du rounds: a size never reads smaller than it is. Rounding up may carry it
+    // to 10 (no decimal then) or to 1024 of its unit (then it is 1.0 of the next).
+    for (;;) {
+        const QChar suffix = QLatin1Char(kSuffixes[power - 1]);
+        if (bytes < 10 * unit) {
+            const auto tenths = static_cast<unsigned>((Wide{bytes} * 10 + unit - 1) / unit);
+            return tenths < 100
+                       ? QStringLiteral("%1.%2%3").arg(tenths / 10).arg(tenths % 10).arg(suffix)
+                       : QStringLiteral("10") + suffix;
+        }
+        const auto whole = static_cast<unsigned>((Wide{bytes} + unit - 1) / unit);
+        if (whole < 1024 || power == 6) {
+            return QString::number(whole) + suffix;
+        }
+        unit *= 1024;
+        ++power;
+    }
+}
+
 QString sizeField(std::uint64_t bytes, const QLocale& locale) {
     return padded(QLatin1Char(' ') + grouped(bytes, locale), kSizeFieldWidth);
 }
@@ -50,6 +82,27 @@ QString totalField(std::uint64_t value, const QLocale& locale) {
 
 QString dateLine(const QDate& date, const QLocale& locale) {
     return locale.toString(date, QStringLiteral("dddd - MMM d, yyyy"));
+}
+
+QString countedWords(const Counting& counting) {
+    QStringList words;
+    if (counting.diskUsage) {
+        words << QStringLiteral("disk usage");
+    }
+    if (counting.linksOnce) {
+        words << QStringLiteral("links once");
+    }
+    if (counting.oneFileSystem) {
+        words << QStringLiteral("one file system");
+    }
+    if (!counting.exclude.empty()) {
+        QStringList patterns;
+        for (const std::string& pattern : counting.exclude) {
+            patterns << safeName(pattern);
+        }
+        words << QStringLiteral("excluding: ") + patterns.join(QStringLiteral(", "));
+    }
+    return words.join(QStringLiteral(", "));
 }
 
 QString safeName(const std::string& name) {
@@ -75,8 +128,9 @@ QString displayName(const QString& safeName) {
 
 using namespace report;
 
-ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale)
-    : out_(out), locale_(withGroups(locale)) {}
+ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale, const Counting& counting,
+                           bool humanReadable)
+    : out_(out), locale_(withGroups(locale)), counting_(counting), humanReadable_(humanReadable) {}
 
 void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     oneLevel_ = oneLevel;
@@ -90,18 +144,37 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
     // "(no subs)" marks the report of the whole tree, made with "No Sub-dirs" unticked: the
     // marker has always stood for the mark being off, and readers of stored reports tell the two
     // kinds apart by it, so it keeps its meaning despite its words.
+    // What is counted, when it is not what the window counts, comes after that marker, so that
+    // the marker keeps its place.
+    const QString counted = countedWords(counting_);
     out_.write(QStringLiteral("Path - ") + safeName(folder) +
-               (oneLevel ? QStringLiteral("  ") : QStringLiteral("  (no subs)")));
+               (oneLevel ? QStringLiteral("  ") : QStringLiteral("  (no subs)")) +
+               (counted.isEmpty() ? QString()
+                : oneLevel        ? QStringLiteral("(%1)").arg(counted)
+                                  : QStringLiteral(" (%1)").arg(counted)));
     out_.endLine();
     out_.endLine();
 }
 
-void ReportFormat::folder(const QString& name, const FolderSize& size) {
+void ReportFormat::folder(const ListedFolder& listed) {
+    const QString name = safeName(listed.path);
     out_.write(oneLevel_ ? displayName(name) : name);
     out_.columnStop(kSizeColumn);
     out_.tab();
-    out_.write(size.readable ? sizeField(size.bytes, locale_) : blankSizeField());
+    out_.write(lineSize(listed.size));
     out_.endLine();
+}
+
+QString ReportFormat::lineSize(const FolderSize& size) const {
+    if (!size.readable) {
+        return blankSizeField();
+    }
+    return humanReadable_ ? padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth)
+                          : sizeField(size.bytes, locale_);
+}
+
+QString ReportFormat::totalText(std::uint64_t value) const {
+    return humanReadable_ ? padded(humanSize(value), kTotalFieldWidth) : totalField(value, locale_);
 }
 
 void ReportFormat::closing(Closing block, std::uint64_t value) {
@@ -110,20 +183,20 @@ void ReportFormat::closing(Closing block, std::uint64_t value) {
         case Closing::TreeTotal:
             out_.columnStop(kTreeTotalColumn);
             out_.tab();
-            out_.write(totalField(value, locale_));
+            out_.write(totalText(value));
             out_.endLine();
             break;
         case Closing::FoldersTotal:
             out_.tab();
             out_.columnStop(kFoldersTotalColumn);
-            out_.write(totalField(value, locale_));
+            out_.write(totalText(value));
             out_.endLine();
             dashLine();
             break;
         case Closing::UsedSpace:
             out_.columnStop(kUsedSpaceColumn);
             out_.tab();
-            out_.write(totalField(value, locale_));
+            out_.write(totalText(value));
             out_.endLine();
             break;
     }

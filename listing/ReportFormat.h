@@ -7,6 +7,7 @@
 #include <string>
 
 #include "listing/ReportSink.h"
+#include "platform/system/Counting.h"
 
 namespace dirtally {
 
@@ -28,6 +29,9 @@ inline constexpr int kTotalFieldWidth = 17;
 QLocale withGroups(const QLocale& locale);
 // A number with the locale's thousands separator (see withGroups).
 QString grouped(std::uint64_t value, const QLocale& locale);
+// A size as du -h writes it: below 1024 the bytes, else powers of 1024 with a suffix (K, M, G,
+// T, P, E), one decimal below 10, rounded up: "0", "1023", "1.0K", "4.2G", "512K".
+QString humanSize(std::uint64_t bytes);
 // A folder's size: one space and the grouped number, padded on the left to 14 characters.
 QString sizeField(std::uint64_t bytes, const QLocale& locale);
 // The size field of a folder whose size cannot be read.
@@ -36,6 +40,9 @@ QString blankSizeField();
 QString totalField(std::uint64_t value, const QLocale& locale);
 // Today's date as "Sunday - Dec 6, 2026", in the locale's language.
 QString dateLine(const QDate& date, const QLocale& locale);
+// What a report counts, as its path line says it after the folder: "disk usage, links once,
+// one file system, excluding: *.tmp"; empty for what the window counts.
+QString countedWords(const Counting& counting);
 // A file name made safe for one report line: undecodable bytes become U+FFFD and control
 // characters "?", so no name can break the line structure.
 QString safeName(const std::string& name);
@@ -49,17 +56,23 @@ QString displayName(const QString& safeName);
 // line per folder with its size at a fixed column, and a closing block.
 class ReportFormat final : public ReportSink {
   public:
-    ReportFormat(ReportWriter& out, const QLocale& locale);
+    // humanReadable: sizes and the total as humanSize writes them, in the same columns.
+    ReportFormat(ReportWriter& out, const QLocale& locale, const Counting& counting = {},
+                 bool humanReadable = false);
 
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
-    void folder(const QString& name, const FolderSize& size) override;
+    void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
 
   private:
     void dashLine();
+    QString lineSize(const FolderSize& size) const;
+    QString totalText(std::uint64_t value) const;
 
     ReportWriter& out_;
     QLocale locale_;
+    Counting counting_;
+    bool humanReadable_;
     bool oneLevel_ = true;
 };
 

@@ -1,12 +1,10 @@
 #include "listing/ReportRun.h"
 
 #include <QIODevice>
-#include <QLocale>
 #include <cerrno>
 #include <new>
 
-#include "listing/CsvFormat.h"
-#include "listing/ReportFormat.h"
+#include "listing/ChosenSink.h"
 #include "listing/ReportWriter.h"
 #include "platform/system/SystemError.h"
 
@@ -76,16 +74,14 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
     QString why;
     if (const std::unique_ptr<ReportOutput> report = host_.openReport(inputs.report, &why)) {
         ReportWriter writer(report->stream());
-        ReportFormat text(writer, QLocale());
-        CsvFormat csv(writer);
-        ReportSink& sink = inputs.kind == ReportKind::Csv ? static_cast<ReportSink&>(csv) : text;
+        const std::unique_ptr<ReportSink> chosen = chosenSink(inputs, writer);
+        ReportSink& sink = *chosen;
         Output out{writer, sink, report->files(), report->linesBeforeYield()};
         lastYield_ = std::chrono::steady_clock::now();
         sink.header(inputs.folder, inputs.oneLevel, inputs.today);
         shortage_ = 0;
-        const ReportSink::Closing block = inputs.oneLevel
-                                              ? listOneLevel(out, inputs.folder, entries)
-                                              : listTree(out, inputs.folder, entries);
+        const ReportSink::Closing block =
+            inputs.oneLevel ? listOneLevel(out, inputs, entries) : listTree(out, inputs, entries);
         // A size the system ran out of resources to find is not a blank one: the report stays
         // without its closing block, plainly unfinished, and the user is told why.
         if (shortage_ == 0 && writer.error().isEmpty()) {

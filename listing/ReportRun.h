@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "listing/ReportSink.h"
@@ -49,20 +50,26 @@ class ReportRun {
     void setState(RunState state);
     static Path withSeparator(const Path& folder);
 
+    // The errno of each folder beneath a root that could not be read, by its path.
+    using Failures = std::map<Path, int>;
     // Lists what a report shows beneath one of the listed folders; false when the run is to stop.
-    using ListBeneath = std::function<bool(const QString& top, const std::vector<FolderNode>&)>;
+    using ListBeneath =
+        std::function<bool(const Path& top, const std::vector<FolderNode>&, const Failures&)>;
 
     // The two listings (ReportRunListings.cpp); each tells how its report is to be closed.
-    ReportSink::Closing listOneLevel(Output& out, const Path& folder,
+    ReportSink::Closing listOneLevel(Output& out, const RunInputs& inputs,
                                      const std::vector<DirEntry>& entries);
-    ReportSink::Closing listTree(Output& out, const Path& folder,
+    ReportSink::Closing listTree(Output& out, const RunInputs& inputs,
                                  const std::vector<DirEntry>& entries);
-    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries);
+    static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries,
+                                               const Counting& counting);
     // Sizes the folders in one job and lists each when it is done, in the listing's order.
     void listRoots(Output& out, SizingRequest request, const ListBeneath& beneath);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
+    // Why a listed folder has no size: its own failure, else the first beneath it by path.
+    static ListedFolder listed(const Path& path, const FolderSize& size, const Failures& failures);
     // False when the size is unknown for want of a resource: the listing then stops.
-    bool known(const QString& name, const FolderSize& size);
+    bool known(const Path& path, const FolderSize& size);
     void add(std::size_t root, const FolderSize& size);
     bool goingOn(const Output& out) const;
     // Waits for one sized root while the host goes on; false when the run is to stop.

@@ -76,9 +76,9 @@ void ReportRun::markSized(std::size_t root) {
     }
 }
 
-bool ReportRun::known(const QString& name, const FolderSize& size) {
+bool ReportRun::known(const Path& path, const FolderSize& size) {
     if (size.resourceError != 0) {
-        shortOf_ = name;
+        shortOf_ = report::safeName(path);
         shortage_ = size.resourceError;
     }
     return shortage_ == 0;
@@ -93,11 +93,13 @@ void ReportRun::add(std::size_t root, const FolderSize& size) {
 }
 
 // Both listings size the same folders, so that both come to the same total for one folder.
-std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries) {
+std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries,
+                                               const Counting& counting) {
     std::vector<std::string> names;
     // An entry whose attributes cannot be read counts as a sub-folder.
     for (const DirEntry& entry : entries) {
-        if (entry.kind != DirEntry::Kind::Other) {
+        if (entry.kind != DirEntry::Kind::Other &&
+            !counting.excludes(entry.name.c_str(), ('/' + entry.name).c_str())) {
             names.push_back(entry.name);
         }
     }
@@ -123,50 +125,75 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
             return;
         }
         const FolderSize size = job->result(i);
-        if (!known(name, size)) {
+        if (!known(names[i], size)) {
             return;
         }
+        Failures failures;
         for (const ReadFailure& failure : job->failures(i)) {
             host_.cannotRead(parent + failure.path, failure.error);
+            failures.emplace(failure.path, failure.error);
         }
-        out.sink.folder(name, size);
+        // A mount point that -x leaves out is not listed, as du -x leaves it out.
+        if (!size.otherFileSystem) {
+            out.sink.folder(listed(names[i], size, failures));
+        }
         add(i, size);
         // A top-level dot-folder has its line and its bytes in the total, as in the one-level
         // listing; what lies beneath it is never listed.
-        if (beneath && listedInTree(names[i]) && !beneath(name, job->tree(i))) {
+        if (beneath && listedInTree(names[i]) && !beneath(names[i], job->tree(i), failures)) {
             return;
         }
     }
 }
 
-ReportSink::Closing ReportRun::listOneLevel(Output& out, const Path& folder,
+ListedFolder ReportRun::listed(const Path& path, const FolderSize& size, const Failures& failures) {
+    if (size.readable) {
+        return {path, size};
+    }
+    auto failure = failures.find(path);
+    if (failure == failures.end()) {
+        failure = failures.lower_bound(path + '/');
+    }
+    const bool beneath = failure != failures.end() && failure->first.starts_with(path);
+    return {path, size, beneath ? failure->second : 0};
+}
+
+ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs,
                                             const std::vector<DirEntry>& entries) {
-    const Path root = withSeparator(folder);
-    if (root != folder) {
+    const Path root = withSeparator(inputs.folder);
+    if (root != inputs.folder) {
         host_.setFolder(root);
     }
-    listRoots(out, {root, subFolders(entries), false}, {});
+    listRoots(out,
+              {.parent = root,
+               .children = subFolders(entries, inputs.counting),
+               .counting = inputs.counting},
+              {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
 }
 
 // The first-level folders make up the total; the lines beneath each are already in it.
-ReportSink::Closing ReportRun::listTree(Output& out, const Path& folder,
+ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
                                         const std::vector<DirEntry>& entries) {
-    listRoots(out, {withSeparator(folder), subFolders(entries), true},
-              [&](const QString& top, const std::vector<FolderNode>& tree) {
-                  std::vector<QString> paths(tree.size());
+    listRoots(out,
+              {.parent = withSeparator(inputs.folder),
+               .children = subFolders(entries, inputs.counting),
+               .keepTree = true,
+               .counting = inputs.counting},
+              [&](const Path& top, const std::vector<FolderNode>& tree, const Failures& failures) {
+                  std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {
                       pace(out);
                       const FolderNode& node = tree[n];
-                      const QString& parent =
+                      const Path& parent =
                           node.parent == FolderNode::kNoParent ? top : paths[node.parent];
-                      paths[n] = parent + QLatin1Char('/') + report::safeName(node.name);
+                      paths[n] = parent + '/' + node.name;
                       if (!goingOn(out) || !known(paths[n], node.size)) {
                           return false;
                       }
-                      out.sink.folder(paths[n], node.size);
+                      out.sink.folder(listed(paths[n], node.size, failures));
                   }
                   return true;
               });

@@ -9,6 +9,15 @@
 
 namespace dirtally {
 
+// One listed folder as a run hands it to a sink: its path below the listed folder as the bytes
+// the file system uses (its own name one level deep), its size, and the errno that kept it from
+// having one where that is known (0 otherwise).
+struct ListedFolder {
+    Path path;
+    FolderSize size;
+    int error = 0;
+};
+
 // The parts of a report, in the order a run hands them over; each format lays them out its own
 // way. The run decides what comes and in which order, a sink how it reads.
 class ReportSink {
@@ -22,9 +31,7 @@ class ReportSink {
 
     virtual ~ReportSink() = default;
     virtual void header(const Path& folder, bool oneLevel, const QDate& today) = 0;
-    // One listed folder: its own name, or its path beneath the listed folder, made safe to show
-    // (see safeName).
-    virtual void folder(const QString& name, const FolderSize& size) = 0;
+    virtual void folder(const ListedFolder& listed) = 0;
     virtual void closing(Closing block, std::uint64_t value) = 0;
 };
 

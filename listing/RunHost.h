@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/system/Counting.h"
 #include "platform/system/Path.h"
 #include "platform/system/ReportOutput.h"
 
@@ -19,8 +20,13 @@ enum class RunState {
     Stopping,   // asked to stop: the folder in hand is finished, then the closing block written
 };
 
-// The report's two formats: the text Dirtally has always written, or CSV for spreadsheets.
-enum class ReportKind { Text, Csv };
+// The report's formats: the text Dirtally has always written, CSV for spreadsheets, JSON for
+// programs.
+enum class ReportKind { Text, Csv, Json };
+
+// The order of a report's folder lines: the file system's, the largest first, or by name (see
+// SortedListing).
+enum class ListOrder { FileSystem, Size, Name };
 
 // The report a run writes unless another was chosen: "Dirtallied.txt" in the listed folder. The
 // separator is added, not merged: after a one-level run the folder ends in "/", and the doubled
@@ -36,6 +42,10 @@ struct RunInputs {
     Path report;           // where the report goes; empty: nowhere
     QDate today;
     ReportKind kind = ReportKind::Text;
+    Counting counting{};
+    ListOrder order = ListOrder::FileSystem;
+    std::size_t top = 0;  // only the largest this many folders, by size unless by name; 0: all
+    bool humanReadable = false;  // the text report's sizes as "4.2G", "512K"
 };
 
 // How far a run has come: the folders sized of those to size (in whatever order they finished),

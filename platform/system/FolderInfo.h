@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/Counting.h"
 #include "platform/system/Path.h"
 #include "platform/system/SizingJob.h"
 
@@ -23,6 +24,7 @@ struct SizingRequest {
     std::vector<std::string> children;    // the roots' names inside parent
     bool keepTree = false;                // also keep every folder beneath each root, in pre-order
     std::vector<FileIdentity> leftOut{};  // files never counted: the report being written
+    Counting counting{};
 };
 
 struct DriveSpace {

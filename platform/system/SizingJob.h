@@ -20,6 +20,9 @@ struct FolderSize {
     bool readable = false;
     std::uint64_t bytes = 0;
     int resourceError = 0;
+    // On another file system than the sizing's parent, when sizes stay on one
+    // (Counting::oneFileSystem): neither entered nor counted, and not listed, as du -x leaves it.
+    bool otherFileSystem = false;
 
     static FolderSize of(std::uint64_t b) { return {true, b, 0}; }
     static FolderSize unreadable() { return {false, 0, 0}; }

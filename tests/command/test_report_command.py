@@ -6,8 +6,10 @@ reaches standard output and standard error, and signals during a run slowed by s
     test_report_command.py --command build/dirtally-report [--slowfs build/tests/libslowfs.so]
 """
 import argparse
+import base64
 import csv
 import io
+import json
 import os
 import pty
 import select
@@ -36,17 +38,33 @@ def expect(condition, message):
         raise AssertionError(message)
 
 
-def csv_rows(folders, one_level, prefix=b""):
-    """(name, bytes) of each folder a report lists, as the reference walk sees it."""
+def listed(folders, one_level, prefix=b""):
+    """(path bytes, size or None) of each folder a report lists, as the reference walk sees it."""
     rows = []
     for folder in folders:
         dotted = folder.name.startswith(b".")
         if one_level or not (dotted and prefix):
-            size = "" if folder.size is None else str(folder.size)
-            rows.append((reference.decode_name(prefix + folder.name), size))
+            rows.append((prefix + folder.name, folder.size))
             if not one_level and not dotted:
-                rows += csv_rows(folder.children, False, prefix + folder.name + b"/")
+                rows += listed(folder.children, False, prefix + folder.name + b"/")
     return rows
+
+
+def csv_rows(folders, one_level):
+    return [[reference.decode_name(path), "" if size is None else str(size)]
+            for path, size in listed(folders, one_level)]
+
+
+def json_rows(command, folder, mode):
+    """(path bytes, size) of each folder of a JSON report, which jq must read too."""
+    done = run(command, "--format=json", "-o", "-", *mode, folder)
+    expect(done.returncode == 0, f"{mode} JSON: {done!r}")
+    expect(subprocess.run(["jq", "-e", ".total"], input=done.stdout,
+                          capture_output=True).returncode == 0, f"jq refused {done.stdout!r}")
+    report = json.loads(done.stdout)
+    expect(report["mode"] == ("all" if mode else "one-level"), f"JSON header {report}")
+    return [(base64.b64decode(line["path_bytes"]) if "path_bytes" in line
+             else line["path"].encode(), line["bytes"]) for line in report["folders"]]
 
 
 def reports_and_csv(command, root):
@@ -64,18 +82,28 @@ def reports_and_csv(command, root):
         expect(done.returncode == 0 and b"\r\n" in done.stdout, f"{mode} CSV: {done!r}")
         rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
         expect(rows[0] == ["folder", "bytes"], f"CSV header {rows[0]}")
-        expected = [list(row) for row in csv_rows(folders, one_level)]
+        expected = csv_rows(folders, one_level)
         expect(rows[1:] == expected, f"{mode} CSV rows {rows[1:]} != {expected}")
+        expected = listed(folders, one_level)
+        rows = json_rows(command, folder, mode)
+        expect(rows == expected, f"{mode} JSON rows {rows} != {expected}")
 
 
 def exit_statuses(command, root):
     folder = trees.build(os.path.join(root, "Statuses"), {"Sub": {"f": 1}})
-    for args, status in ((["--help"], 0), (["--version"], 0), (["--no-such"], 2),
-                         (["a", "b"], 2), ([""], 2), (["-o"], 2), (["/no/such/folder"], 1)):
+    for args, status, said in (
+            (["--help"], 0, ""), (["--version"], 0, ""), (["--no-such"], 2, "'--no-such'"),
+            (["a", "b"], 2, "one folder"), ([""], 2, "empty"), (["-o"], 2, "-o (--output)"),
+            (["--format=xml"], 2, "'xml'"), (["--format"], 2, "--format"),
+            (["--sort=date"], 2, "'date'"), (["--top=0"], 2, "'0'"), (["--top=3x"], 2, "'3x'"),
+            (["--top=-1"], 2, "'-1'"), (["--top=99999999999999999999"], 2, "'9999"),
+            (["--exclude="], 2, "empty"), (["--exclude=a/*"], 2, "'a/*'"),
+            (["--human-readable=yes"], 2, "no argument"), (["/no/such/folder"], 1, "")):
         done = run(command, *args, cwd=folder)
         expect(done.returncode == status, f"{args}: status {done.returncode}, not {status}")
         lines = done.stderr.decode().splitlines()
-        expect(len(lines) == (1 if status else 0), f"{args}: standard error {lines}")
+        expect(len(lines) == (1 if status else 0) and said in done.stderr.decode(),
+               f"{args}: standard error {lines}")
     # A link planted where the report goes is refused and left as it was.
     os.symlink("target", os.path.join(folder, "Dirtallied.txt"))
     done = run(command, folder)

@@ -45,8 +45,30 @@ bool listFolder(const std::string& path, std::vector<std::string>& names) {
     return ok;
 }
 
+// Whether `how` leaves out the entry at `path` (of a folder beneath how->parent), and what a
+// file there adds.
+bool leftOut(const std::string& path, const struct stat& info, ReferenceCounting* how) {
+    if (!how) {
+        return false;
+    }
+    struct stat top {};
+    lstat(how->parent.c_str(), &top);
+    const std::string below = path.substr(how->parent.size());
+    return how->counting.excludes(below.substr(below.rfind('/') + 1).c_str(), below.c_str()) ||
+           (how->counting.oneFileSystem && info.st_dev != top.st_dev);
+}
+std::uint64_t adds(const struct stat& info, ReferenceCounting* how) {
+    if (how && how->counting.linksOnce && info.st_nlink > 1 &&
+        !how->met.insert({info.st_dev, info.st_ino}).second) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(how && how->counting.diskUsage ? info.st_blocks * 512
+                                                                     : info.st_size);
+}
+
 // Adds the kept folders beneath `path` to `tree`; returns the size of `path`.
-FolderSize walk(const std::string& path, std::vector<FolderNode>* tree, std::size_t parent) {
+FolderSize walk(const std::string& path, std::vector<FolderNode>* tree, std::size_t parent,
+                ReferenceCounting* how) {
     std::vector<std::string> names;
     bool readable = listFolder(path, names);
     std::uint64_t bytes = 0;
@@ -55,15 +77,17 @@ FolderSize walk(const std::string& path, std::vector<FolderNode>* tree, std::siz
         struct stat info {};
         if (lstat(child.c_str(), &info) != 0) {
             readable = false;
+        } else if (leftOut(child, info, how)) {
+            // neither counted nor entered
         } else if (!S_ISDIR(info.st_mode)) {
-            bytes += static_cast<std::uint64_t>(info.st_size);
+            bytes += adds(info, how);
         } else {
             const bool kept = tree && listedInTree(name);
             const std::size_t index = kept ? tree->size() : 0;
             if (kept) {
                 tree->push_back({name, parent, {}});
             }
-            const FolderSize size = walk(child, kept ? tree : nullptr, index);
+            const FolderSize size = walk(child, kept ? tree : nullptr, index, how);
             if (kept) {
                 (*tree)[index].size = size;
             }
@@ -129,13 +153,13 @@ void makeLinks(const std::string& folder, int count, const std::string& source) 
     }
 }
 
-FolderSize referenceSize(const std::string& path) {
-    return walk(path, nullptr, 0);
+FolderSize referenceSize(const std::string& path, ReferenceCounting* how) {
+    return walk(path, nullptr, 0, how);
 }
 
-std::vector<FolderNode> referenceTree(const std::string& path) {
+std::vector<FolderNode> referenceTree(const std::string& path, ReferenceCounting* how) {
     std::vector<FolderNode> tree;
-    walk(path, &tree, FolderNode::kNoParent);
+    walk(path, &tree, FolderNode::kNoParent, how);
     return tree;
 }
 

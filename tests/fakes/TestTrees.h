@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QTemporaryDir>
@@ -36,10 +38,19 @@ void makeFile(const std::string& path, std::uint64_t size);  // sparse
 // `count` names in `folder` for the file `source` (links are far cheaper to make than files).
 void makeLinks(const std::string& folder, int count, const std::string& source);
 
+// What the reference counts when it does not count as the window does: for roots beneath
+// `parent`, sized one after the other in the listing's order with the same value, so that with
+// links once each linked file counts at its first place.
+struct ReferenceCounting {
+    std::string parent;
+    Counting counting;
+    std::set<std::pair<dev_t, ino_t>> met{};  // linked files counted already
+};
+
 // The reference: recursion over path strings with lstat, as simple as it can be.
-FolderSize referenceSize(const std::string& path);
+FolderSize referenceSize(const std::string& path, ReferenceCounting* how = nullptr);
 // The kept folders beneath `path` in pre-order and readdir's order, hidden ones left out.
-std::vector<FolderNode> referenceTree(const std::string& path);
+std::vector<FolderNode> referenceTree(const std::string& path, ReferenceCounting* how = nullptr);
 // The entries of a folder in readdir's order, each a folder or not as lstat says.
 std::vector<DirEntry> referenceEntries(const std::string& path);
 

@@ -13,8 +13,9 @@ using dirtally::CommandLine;
 namespace {
 
 bool same(const CommandLine& a, const CommandLine& b) {
-    return a.action == b.action && a.all == b.all && a.csv == b.csv && a.output == b.output &&
-           a.folder == b.folder && a.error == b.error;
+    return a.action == b.action && a.all == b.all && a.kind == b.kind && a.order == b.order &&
+           a.top == b.top && a.humanReadable == b.humanReadable && a.counting == b.counting &&
+           a.output == b.output && a.folder == b.folder && a.error == b.error;
 }
 
 // An unknown option's error quotes it as given: a whole argument, or one letter of a cluster of

@@ -69,10 +69,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CsvFormat csv(writer);
         csv.header(in.ConsumeRandomLengthString(100), in.ConsumeBool(), QDate(2026, 12, 6));
         while (in.remaining_bytes() > 0) {
-            const QString name = report::safeName(in.ConsumeRandomLengthString(300));
+            const std::string path = in.ConsumeRandomLengthString(300);
+            const QString name = report::safeName(path);
             const bool readable = in.ConsumeBool();
             const auto bytes = in.ConsumeIntegral<std::uint64_t>();
-            csv.folder(name, readable ? FolderSize::of(bytes) : FolderSize::unreadable());
+            csv.folder({path, readable ? FolderSize::of(bytes) : FolderSize::unreadable()});
             // A name a spreadsheet would take for a formula is read back after an apostrophe.
             const bool formula = !name.isEmpty() && QStringLiteral("=+-@\t\r").contains(name[0]);
             rows.push_back(

@@ -86,11 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         writer.flush();
         const qsizetype start = buffer.data().size();
         if (in.ConsumeBool()) {
-            const QString name = report::safeName(in.ConsumeRandomLengthString(400));
+            const std::string path = in.ConsumeRandomLengthString(400);
+            const QString name = report::safeName(path);
             const FolderSize folderSize = in.ConsumeBool()
                                               ? FolderSize::of(in.ConsumeIntegral<std::uint64_t>())
                                               : FolderSize::unreadable();
-            format.folder(name, folderSize);
+            format.folder({path, folderSize});
             writer.flush();
             checkFolder(writtenSince(buffer, start), oneLevel ? report::displayName(name) : name,
                         folderSize, locale);

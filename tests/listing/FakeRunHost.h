@@ -16,7 +16,11 @@ class FakeRunHost final : public RunHost {
 
     RunInputs prepareRun() override {
         ++preparations;
-        return {folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
+        RunInputs inputs{folder_, oneLevel_, chosenOutput, QDate(2026, 12, 6)};
+        if (choose) {
+            choose(inputs);
+        }
+        return inputs;
     }
     bool oneLevel() const override { return oneLevel_; }
     void setFolder(const Path& folder) override { folder_ = folder; }
@@ -65,6 +69,7 @@ class FakeRunHost final : public RunHost {
     int yields = 0;
     int finishes = 0;  // reports the run said were whole
     std::function<void(int)> onYield;
+    std::function<void(RunInputs&)> choose;  // the options a test asks of the run
 
   private:
     class Report final : public ReportOutput {

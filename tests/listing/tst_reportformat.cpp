@@ -1,8 +1,14 @@
 // The report's fields and lines: widths, grouping, names and column stops at their boundaries.
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTest>
+#include <QVariant>
+#include <cerrno>
 
 #include "listing/CsvFormat.h"
+#include "listing/JsonFormat.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
 
@@ -48,6 +54,81 @@ class TestReportFormat : public QObject {
         QCOMPARE(report::totalField(18'245'120, QLocale::c()), QStringLiteral("       18,245,120"));
         QCOMPARE(report::totalField(123'456'789, QLocale::c()),
                  QStringLiteral("      123,456,789"));
+    }
+
+    // Held against du -h --apparent-size (and numfmt --to=iec --round=up) of the same sizes.
+    void humanSize_data() {
+        QTest::addColumn<qulonglong>("bytes");
+        QTest::addColumn<QString>("text");
+        const std::pair<qulonglong, const char*> rows[] = {{0, "0"},
+                                                           {1023, "1023"},
+                                                           {1024, "1.0K"},
+                                                           {1025, "1.1K"},
+                                                           {10239, "10K"},
+                                                           {10241, "11K"},
+                                                           {1047552, "1023K"},
+                                                           {1047553, "1.0M"},
+                                                           {10485759, "10M"},
+                                                           {1073741823, "1.0G"},
+                                                           {4509715660, "4.2G"},
+                                                           {1099511627776, "1.0T"},
+                                                           {1125899906842624, "1.0P"},
+                                                           {9223372036854775807, "8.0E"},
+                                                           {11529215046068469760ULL, "10E"},
+                                                           {18446744073709551615ULL, "16E"}};
+        for (const auto& [bytes, text] : rows) {
+            QTest::newRow(text) << bytes << QString::fromLatin1(text);
+        }
+    }
+    void humanSize() {
+        QFETCH(qulonglong, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(report::humanSize(bytes), text);
+    }
+
+    // What is counted follows the marker of the whole tree; du-style sizes keep their columns.
+    void countedAndHumanReadable() {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            ReportWriter out(buffer);
+            ReportFormat format(out, QLocale::c(), {true, true, true, {"*.tmp", "a\tb"}}, true);
+            format.header("/d", false, QDate(2026, 12, 6));
+            format.folder({"x", FolderSize::of(4509715660)});
+            format.closing(ReportSink::Closing::TreeTotal, 1023);
+        }
+        const QList<QByteArray> lines = buffer.data().split('\n');
+        QCOMPARE(lines.at(5),
+                 "Path - /d  (no subs) (disk usage, links once, one file system, "
+                 "excluding: *.tmp, a?b)\r");
+        QCOMPARE(lines.at(7), "x" + QByteArray(81, ' ') + "\t          4.2G\r");
+        QCOMPARE(lines.at(9), QByteArray(79, ' ') + "\t" + QByteArray(13, ' ') + "1023\r");
+    }
+
+    // What fuzz_json does not hold: the header's words, exact 64-bit sizes, the reason.
+    void json() {
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        {
+            ReportWriter out(buffer);
+            JsonFormat json(out, {true, false, true, {"*.o"}});
+            json.header("/srv", false, QDate(2026, 12, 6));
+            json.folder({"a/b", FolderSize::of(18446744073709551615ULL)});
+            json.folder({"a/b/c", FolderSize::unreadable(), EACCES});
+            json.closing(ReportSink::Closing::TreeTotal, 7);
+        }
+        const QJsonObject report = QJsonDocument::fromJson(buffer.data()).object();
+        QCOMPARE(report["counted"].toObject(), QJsonObject({{"size", "disk-usage"},
+                                                            {"links", "once"},
+                                                            {"one_file_system", false},
+                                                            {"exclude", QJsonArray{"*.o"}}}));
+        QCOMPARE(report["mode"].toString() + report["total"].toVariant().toString(), "all7");
+        QVERIFY(
+            buffer.data().contains(R"({"path":"a/b","name":"b","bytes":18446744073709551615})"));
+        QCOMPARE(report["folders"][1].toObject(), QJsonObject({{"path", "a/b/c"},
+                                                               {"name", "c"},
+                                                               {"bytes", QJsonValue::Null},
+                                                               {"error", "Permission denied"}}));
     }
 
     void dateLine_data() {
@@ -126,7 +207,7 @@ class TestReportFormat : public QObject {
         format.header("/", false, QDate(2026, 12, 6));
         out.flush();
         const qint64 headerBytes = buffer.size();
-        format.folder(name, FolderSize::of(0));
+        format.folder({pathFromText(name), FolderSize::of(0)});
         out.flush();
         QCOMPARE(buffer.data().mid(headerBytes), line);
     }

@@ -105,6 +105,62 @@ class TestReportRun : public QObject {
         QCOMPARE(host.folder(), Path("/data"));
     }
 
+    void orderedAndLeftOut_data() {
+        QTest::addColumn<bool>("all");
+        QTest::addColumn<ListOrder>("order");
+        QTest::addColumn<int>("top");
+        QTest::addColumn<QString>("exclude");
+        QTest::addColumn<QByteArrayList>("listed");
+        QTest::addColumn<QByteArray>("total");
+        const QByteArray whole = "18,245,120";
+        QTest::newRow("largest first") << false << ListOrder::Size << 0 << ""
+                                       << QByteArrayList{"Music", "Photos", ".cache"} << whole;
+        QTest::newRow("by name, bytes") << false << ListOrder::Name << 0 << ""
+                                        << QByteArrayList{".cache", "Music", "Photos"} << whole;
+        QTest::newRow("top alone: by size") << false << ListOrder::FileSystem << 2 << ""
+                                            << QByteArrayList{"Music", "Photos"} << whole;
+        QTest::newRow("tree, blank last")
+            << true << ListOrder::Size << 0 << ""
+            << QByteArrayList{"MUSIC",  "MUSIC/Rock", "MUSIC/Rock/Live",
+                              "Photos", ".cache",     "MUSIC/Pop"}
+            << whole;
+        QTest::newRow("largest two by name")
+            << true << ListOrder::Name << 2 << "" << QByteArrayList{"MUSIC", "MUSIC/Rock"} << whole;
+        QTest::newRow("name pattern")
+            << false << ListOrder::FileSystem << 0 << "P*" << QByteArrayList{".cache", "Music"}
+            << QByteArray("15,000,000");
+        QTest::newRow("path pattern")
+            << true << ListOrder::FileSystem << 0 << "/MUSIC" << QByteArrayList{".cache", "Photos"}
+            << QByteArray("3,245,120");
+    }
+    void orderedAndLeftOut() {
+        QFETCH(bool, all);
+        QFETCH(ListOrder, order);
+        QFETCH(int, top);
+        QFETCH(QString, exclude);
+        QFETCH(QByteArrayList, listed);
+        QFETCH(QByteArray, total);
+        WorkedExample x;
+        auto& [host, dirs, sizes, run] = x;
+        host.setOneLevel(!all);
+        host.choose = [&](RunInputs& inputs) {
+            inputs.order = order;
+            inputs.top = static_cast<std::size_t>(top);
+            if (!exclude.isEmpty()) {
+                inputs.counting.exclude = {exclude.toStdString()};
+            }
+        };
+        run.makeList();
+        const auto report = lines(host.report);
+        QByteArrayList names;
+        for (qsizetype n = 7; !report.at(n).endsWith("-\r"); ++n) {
+            names << report.at(n).left(82).trimmed();
+        }
+        QCOMPARE(names, listed);
+        QVERIFY(report.at(report.size() - 2 - (all ? 0 : 1)).endsWith(" " + total + "\r"));
+        QCOMPARE(sizes.requests.at(0).counting.exclude.size(), exclude.isEmpty() ? 0u : 1u);
+    }
+
     void rootFolder() {
         FakeRunHost host("/");
         FakeDirectoryReader dirs({{"/", {{"home", Kind::Directory}}}});

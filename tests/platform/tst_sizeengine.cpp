@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <algorithm>
@@ -33,6 +34,8 @@ char* toString(const FolderSize& size) {
     return qstrdup(sizeText(size).constData());
 }
 }  // namespace dirtally
+
+Q_DECLARE_METATYPE(dirtally::Counting)
 
 namespace {
 
@@ -196,6 +199,8 @@ class SizeEngineTest : public QObject {
     void sizesMatchTheReferenceWalk_data();
     void sizesMatchTheReferenceWalk();
     void severalRootsInOnePass();
+    void countingMatchesTheReference_data();
+    void countingMatchesTheReference();
     void leftOutFilesAddNothing();
     void treeTenThousandLevelsDeep();
     void vanishingEntriesAreNotCounted();
@@ -264,6 +269,65 @@ void SizeEngineTest::severalRootsInOnePass() {
         if (sizable) {
             QCOMPARE(describe(job->tree(i)), describe(referenceTree(path)));
         }
+    }
+}
+
+void SizeEngineTest::countingMatchesTheReference_data() {
+    QTest::addColumn<Counting>("counting");
+    QTest::newRow("disk usage") << Counting{.diskUsage = true};
+    QTest::newRow("one file system") << Counting{.oneFileSystem = true};
+    QTest::newRow("links once") << Counting{.linksOnce = true};
+    QTest::newRow("names excluded") << Counting{.exclude = {"*.tmp", "sub"}};
+    QTest::newRow("paths excluded") << Counting{.exclude = {"/a/cache", "/*/f1*"}};
+    QTest::newRow("all at once") << Counting{true, true, true, {"*.tmp", "/b/g"}};
+}
+
+// Sparse and written files, hard links within a root, across roots and in a dot-folder, a mount
+// beneath a root and one as a root, against the reference walking the roots in their order.
+void SizeEngineTest::countingMatchesTheReference() {
+    QFETCH(Counting, counting);
+    const Scratch scratch;
+    const std::string& parent = scratch.path();
+    const auto written = [](const std::string& path, int bytes) {
+        QFile file(QString::fromStdString(path));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(bytes, 'x')) == bytes);
+    };
+    for (const char* folder : {"/a", "/a/sub", "/a/cache", "/a/mnt", "/b", "/m", "/c", "/c/.hid"}) {
+        makeFolder(parent + folder);
+    }
+    written(parent + "/a/f1", 10000);
+    written(parent + "/a/x.tmp", 500);
+    written(parent + "/a/cache/junk", 700);
+    makeFile(parent + "/a/sparse", kTerabyte);
+    written(parent + "/b/g", 3000);
+    written(parent + "/c/h", 2000);
+    for (const char* again : {"/a/sub/f1", "/b/f1b", "/b/f1c", "/c/.hid/f1"}) {
+        QCOMPARE(link((parent + "/a/f1").c_str(), (parent + again).c_str()), 0);
+    }
+    QCOMPARE(link((parent + "/c/h").c_str(), (parent + "/c/.hid/h").c_str()), 0);
+    const Mount beneath("tmpfs", parent + "/a/mnt", "tmpfs", 0);
+    const Mount asRoot("tmpfs", parent + "/m", "tmpfs", 0);
+    if (beneath.made && asRoot.made) {
+        written(parent + "/a/mnt/x", 7000);
+        written(parent + "/m/y", 5000);
+    }
+
+    const std::vector<std::string> roots = {"c", "b", "m", "a"};
+    SizeEngine engine;
+    auto job =
+        engine.start({.parent = parent, .children = roots, .keepTree = true, .counting = counting});
+    ReferenceCounting how{parent, counting};
+    for (std::size_t i = 0; i < roots.size(); ++i) {
+        QVERIFY(job->wait(i, kPatience));
+        const std::string path = parent + "/" + roots[i];
+        const bool elsewhere =
+            counting.oneFileSystem && identityOf(path).device != identityOf(parent).device;
+        ReferenceCounting before = how;
+        const FolderSize expected =
+            elsewhere ? FolderSize{true, 0, 0, true} : referenceSize(path, &how);
+        QCOMPARE(job->result(i), expected);
+        QCOMPARE(describe(job->tree(i)),
+                 describe(elsewhere ? std::vector<FolderNode>{} : referenceTree(path, &before)));
     }
 }
 

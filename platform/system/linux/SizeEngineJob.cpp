@@ -17,6 +17,10 @@ namespace dirtally::sizeengine {
 Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
       options_(options),
+      entryMask_(STATX_TYPE | STATX_INO |
+                 (request_.counting.diskUsage ? STATX_BLOCKS : STATX_SIZE) |
+                 (request_.counting.linksOnce ? STATX_NLINK : 0)),
+      pathPatterns_(request_.counting.hasPathPatterns()),
       budget_(options.openFolderBudget),
       results_(request_.children.size()) {
     const std::size_t count = request_.children.size();
@@ -25,6 +29,10 @@ Job::Job(SizingRequest request, const JobOptions& options)
         return;
     }
     rootsLeft_ = count;
+    if (request_.counting.linksOnce) {
+        links_ = std::make_unique<Links>(count);
+        walked_.resize(count);
+    }
     for (std::size_t i = count; i-- > 0;) {
         const std::string& name = request_.children[i];
         stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));

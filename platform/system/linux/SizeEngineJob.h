@@ -14,6 +14,7 @@
 
 #include "platform/system/FolderInfo.h"
 #include "platform/system/linux/DirentReader.h"
+#include "platform/system/linux/SizeEngineLinks.h"
 #include "platform/system/linux/SizeEngineNode.h"
 
 namespace dirtally::sizeengine {
@@ -50,6 +51,7 @@ class Job final : public SizingJob {
         std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kBufferSize);
         std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
         std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
+        std::uint32_t place = 0;   // the place of the entry in hand in its folder's listing
         // Entries and batches read; only the worker writes it, the pacer reads it.
         std::atomic<std::uint64_t> calls{0};
         void count() {
@@ -81,6 +83,8 @@ class Job final : public SizingJob {
     void read(Node& node, Scratch& scratch);
     void sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
     bool isLeftOut(const struct statx& info) const;
+    bool isExcluded(Node& node, const char* name);
+    void meetLink(Node& node, const struct statx& info, std::uint32_t place);
     void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
 
     // Opening folders and sharing their handles (SizeEngineJobOpen.cpp).
@@ -108,10 +112,15 @@ class Job final : public SizingJob {
     void done(Node& node);
     void settle(Node* node);
     void finishRoot(Node* root);
+    void publish(Node* root);
     void finishRoot(std::size_t index, RootResult result);
+    // A folder's path from the sizing's parent, starting with its root's name.
+    std::string pathOf(const Node& node) const;
 
     const SizingRequest request_;
     const JobOptions options_;
+    const unsigned entryMask_;  // what each entry's statx asks for: only what is counted
+    const bool pathPatterns_;   // an exclusion matches paths, which are then built per entry
     int parentFd_ = -1;
     dev_t parentDev_ = 0;
     std::atomic<bool> cancelled_{false};
@@ -134,6 +143,13 @@ class Job final : public SizingJob {
     std::vector<RootResult> results_;
     // By root, only for those that have any; under resultLock_.
     std::unordered_map<std::size_t, std::vector<ReadFailure>> failures_;
+
+    // Counting each linked file once (Counting::linksOnce): roots are then handed over in order,
+    // each once the roots before it are walked too, with its linked files credited.
+    std::unique_ptr<Links> links_;
+    std::mutex publishLock_;
+    std::vector<Node*> walked_;  // roots walked and not yet handed over; under publishLock_
+    std::size_t published_ = 0;  // under publishLock_
 
     // Only the constructor and the pacer start workers; each has its scratch, kept by the job.
     std::vector<std::thread> workers_;

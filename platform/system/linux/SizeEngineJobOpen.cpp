@@ -84,8 +84,8 @@ bool Job::enter(Node& node, Scratch& scratch) {
 }
 
 // Reads the identity of a folder that may start a mount; false when it is not to be entered:
-// pseudo file systems, and a folder already on the path from the sizing's parent down (a bind
-// mount of it).
+// pseudo file systems, a folder already on the path from the sizing's parent down (a bind mount
+// of it), and, where sizes stay on one file system, a folder on another.
 bool Job::identify(Node& node, int fd) {
     constexpr int kFlags = AT_EMPTY_PATH | AT_STATX_DONT_SYNC;
     struct statx info {};
@@ -99,6 +99,11 @@ bool Job::identify(Node& node, int fd) {
     node.dev = makedev(info.stx_dev_major, info.stx_dev_minor);
     node.ino = info.stx_ino;
     node.identified.store(true, std::memory_order_release);
+    // Staying on one file system, du -x's way: by device, so a bind mount of the same one is in.
+    if (request_.counting.oneFileSystem && node.dev != parentDev_) {
+        node.otherFileSystem = true;
+        return false;
+    }
     if (!mayStartMount(node, info)) {
         return true;
     }

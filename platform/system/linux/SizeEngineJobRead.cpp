@@ -15,7 +15,6 @@ namespace dirtally::sizeengine {
 namespace {
 
 constexpr int kEntryFlags = AT_SYMLINK_NOFOLLOW | AT_STATX_DONT_SYNC | AT_NO_AUTOMOUNT;
-constexpr unsigned kEntryMask = STATX_TYPE | STATX_SIZE | STATX_INO;
 
 }  // namespace
 
@@ -45,6 +44,7 @@ void Job::read(Node& node, Scratch& scratch) {
     DirentReader reader(node.fd, {scratch.buffer.get(), Scratch::kBufferSize});
     std::uint64_t bytes = 0;
     bool stop = false;
+    scratch.place = 0;
     while (!stop && fill(reader, node)) {
         scratch.count();
         RawEntry entry;
@@ -56,6 +56,7 @@ void Job::read(Node& node, Scratch& scratch) {
                 break;
             }
             sizeEntry(node, entry, bytes, scratch);
+            ++scratch.place;
             scratch.count();
         }
         push(scratch.batch);
@@ -68,14 +69,17 @@ void Job::read(Node& node, Scratch& scratch) {
 
 // Counts one entry; marks the folder where the entry's attributes cannot be read.
 void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
+    if (!request_.counting.exclude.empty() && isExcluded(node, entry.name)) {
+        return;
+    }
     if (entry.type == DT_DIR) {
         adopt(node, entry, scratch);
         return;
     }
     struct statx info;
-    const int error = statx(node.fd, entry.name, kEntryFlags, kEntryMask, &info) == 0
+    const int error = statx(node.fd, entry.name, kEntryFlags, entryMask_, &info) == 0
                           ? 0
-                          : statAgain(node.fd, entry.name, kEntryFlags, kEntryMask, info);
+                          : statAgain(node.fd, entry.name, kEntryFlags, entryMask_, info);
     if (error != 0) {
         // An entry gone since the folder was read is simply not counted.
         if (error != ENOENT) {
@@ -90,9 +94,43 @@ void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scr
         }
         return;
     }
-    if (!isLeftOut(info)) {
-        bytes += info.stx_size;
+    if (isLeftOut(info)) {
+        return;
     }
+    if (links_ && info.stx_nlink > 1) {
+        meetLink(node, info, scratch.place);
+        return;
+    }
+    bytes += request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size;
+}
+
+// Where memory runs out for the entry's path, the folder has no size.
+bool Job::isExcluded(Node& node, const char* name) try {
+    const std::string below = pathPatterns_ ? '/' + pathOf(node) + '/' + name : std::string();
+    return request_.counting.excludes(name, below.c_str());
+} catch (const std::bad_alloc&) {
+    fail(node, ENOMEM);
+    return true;
+}
+
+// A file linked more than once counts where the links have their first place: the folder in hand
+// when that is this place, the nearest listed folder above it otherwise. Where memory runs out
+// for the place, the folder has no size.
+void Job::meetLink(Node& node, const struct statx& info, std::uint32_t place) try {
+    std::vector<std::uint32_t> key{place};
+    Node* holder = nullptr;
+    for (Node* folder = &node; folder; folder = folder->parent) {
+        key.push_back(folder->parent ? folder->place : static_cast<std::uint32_t>(folder->root));
+        if (!holder && (folder->kept || !folder->parent)) {
+            holder = folder;
+        }
+    }
+    std::reverse(key.begin(), key.end());
+    links_->meet({makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino},
+                 request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size,
+                 std::move(key), holder);
+} catch (const std::bad_alloc&) {
+    fail(node, ENOMEM);
 }
 
 // The report being written grows while it is sized; it must not count itself.
@@ -114,6 +152,7 @@ void Job::adopt(Node& parent, const RawEntry& entry, Scratch& scratch) {
             batch.reserve(2 * batch.size() + 64);
         }
         auto child = std::make_unique<Node>(&parent, parent.root, entry.name, kept);
+        child->place = scratch.place;
         if (kept) {
             parent.keptChildren.push_back(child.get());
         }

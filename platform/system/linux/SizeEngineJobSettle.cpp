@@ -11,6 +11,9 @@ namespace dirtally::sizeengine {
 namespace {
 
 FolderSize sizeOf(const Node& node) {
+    if (node.otherFileSystem) {
+        return {.readable = true, .otherFileSystem = true};
+    }
     const int fault = node.fault.load(std::memory_order_relaxed);
     if (fault == 0) {
         return FolderSize::of(node.bytes.load(std::memory_order_relaxed));
@@ -55,6 +58,11 @@ std::vector<FolderNode> takeTree(Node& root) {
         root.keptChildren.clear();
         while (!todo.empty()) {
             auto [node, parent] = todo.back();
+            if (node->otherFileSystem) {
+                todo.pop_back();
+                delete node;
+                continue;
+            }
             tree.push_back({node->name, parent, sizeOf(*node)});
             // Room first, so that no node is ever held by neither the list nor the tree above.
             const std::size_t room = todo.size() + node->keptChildren.size();
@@ -93,6 +101,13 @@ void Job::fail(Node& node, int error) {
 // memory runs out for that, the folder goes unnamed.
 void Job::name(Node& node, int error) try {
     node.named = true;
+    std::string path = pathOf(node);
+    std::lock_guard lock(resultLock_);
+    failures_[node.root].push_back({std::move(path), error});
+} catch (const std::bad_alloc&) {
+}
+
+std::string Job::pathOf(const Node& node) const {
     std::vector<const std::string*> names;
     const Node* up = &node;
     for (; up->parent; up = up->parent) {
@@ -103,9 +118,7 @@ void Job::name(Node& node, int error) try {
         path += path.empty() ? "" : "/";
         path += **it;
     }
-    std::lock_guard lock(resultLock_);
-    failures_[node.root].push_back({std::move(path), error});
-} catch (const std::bad_alloc&) {
+    return path;
 }
 
 void Job::done(Node& node) {
@@ -135,15 +148,16 @@ void Job::settle(Node* node) {
 }
 
 void Job::finishRoot(Node* root) {
-    const std::size_t index = root->root;
-    RootResult result{true, sizeOf(*root), {}};
-    try {
-        result.tree = takeTree(*root);
-    } catch (const std::bad_alloc&) {
-        result.size = FolderSize::outOfResources(ENOMEM);
+    if (!links_) {
+        publish(root);
+    } else {
+        std::lock_guard lock(publishLock_);
+        walked_[root->root] = root;
+        for (; published_ < walked_.size() && walked_[published_]; ++published_) {
+            links_->credit(published_);
+            publish(walked_[published_]);
+        }
     }
-    freeTree(root);
-    finishRoot(index, std::move(result));
     bool last = false;
     {
         std::lock_guard lock(stackLock_);
@@ -153,6 +167,18 @@ void Job::finishRoot(Node* root) {
         stackReady_.notify_all();
         lastRootDone_.notify_all();
     }
+}
+
+void Job::publish(Node* root) {
+    const std::size_t index = root->root;
+    RootResult result{true, sizeOf(*root), {}};
+    try {
+        result.tree = takeTree(*root);
+    } catch (const std::bad_alloc&) {
+        result.size = FolderSize::outOfResources(ENOMEM);
+    }
+    freeTree(root);
+    finishRoot(index, std::move(result));
 }
 
 }  // namespace dirtally::sizeengine

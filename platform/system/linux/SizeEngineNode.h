@@ -25,6 +25,10 @@ struct Node {
     const std::string name;
     const bool kept;     // becomes a node of the caller's folder tree
     bool named = false;  // its own failure is on the root's list; only its reading sets it
+    // Left out for lying on another file system (Counting::oneFileSystem); only its opening sets
+    // it.
+    bool otherFileSystem = false;
+    std::uint32_t place = 0;  // its entry's place in its parent's listing (see Links)
 
     // What the kernel reports for the open folder, taken only where it is needed: where a mount
     // may start, and where the handle is closed before every sub-folder is opened through it

@@ -1,0 +1,32 @@
+#include "listing/ChosenSink.h"
+
+#include <QLocale>
+
+#include "listing/CsvFormat.h"
+#include "listing/JsonFormat.h"
+#include "listing/ReportFormat.h"
+#include "listing/SortedListing.h"
+
+namespace dirtally {
+
+std::unique_ptr<ReportSink> chosenSink(const RunInputs& inputs, ReportWriter& out) {
+    std::unique_ptr<ReportSink> format;
+    switch (inputs.kind) {
+        case ReportKind::Text:
+            format = std::make_unique<ReportFormat>(out, QLocale(), inputs.counting,
+                                                    inputs.humanReadable);
+            break;
+        case ReportKind::Csv:
+            format = std::make_unique<CsvFormat>(out);
+            break;
+        case ReportKind::Json:
+            format = std::make_unique<JsonFormat>(out, inputs.counting);
+            break;
+    }
+    if (inputs.order == ListOrder::FileSystem && inputs.top == 0) {
+        return format;
+    }
+    return std::make_unique<SortedListing>(std::move(format), inputs.order, inputs.top);
+}
+
+}  // namespace dirtally

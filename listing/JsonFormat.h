@@ -1,0 +1,28 @@
+#pragma once
+
+#include "listing/ReportSink.h"
+#include "platform/system/Counting.h"
+
+namespace dirtally {
+
+class ReportWriter;
+
+// The report as one JSON document (RFC 8259) for programs: the header's facts and what is
+// counted, then one object per listed folder, a line each, then the total. It is written as the
+// run goes and valid once the closing is written. Names are exact: a path that is not valid
+// UTF-8 keeps its bytes, in base64, beside its text.
+class JsonFormat final : public ReportSink {
+  public:
+    JsonFormat(ReportWriter& out, const Counting& counting) : out_(out), counting_(counting) {}
+
+    void header(const Path& folder, bool oneLevel, const QDate& today) override;
+    void folder(const ListedFolder& listed) override;
+    void closing(Closing block, std::uint64_t value) override;
+
+  private:
+    ReportWriter& out_;
+    Counting counting_;
+    bool first_ = true;
+};
+
+}  // namespace dirtally
