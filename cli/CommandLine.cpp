@@ -27,6 +27,7 @@ enum : int {
     kDiskUsage,
     kLinksOnce,
     kExclude,
+    kCompare,
 };
 
 const option kLongOptions[] = {{"all", no_argument, nullptr, kAll},
@@ -39,6 +40,7 @@ const option kLongOptions[] = {{"all", no_argument, nullptr, kAll},
                                {"one-file-system", no_argument, nullptr, kOneFileSystem},
                                {"links-once", no_argument, nullptr, kLinksOnce},
                                {"exclude", required_argument, nullptr, kExclude},
+                               {"compare", optional_argument, nullptr, kCompare},
                                {"output", required_argument, nullptr, kOutput},
                                {"help", no_argument, nullptr, kHelp},
                                {"version", no_argument, nullptr, kVersion},
@@ -118,8 +120,8 @@ std::string patternError(const std::string& pattern) {
 
 constexpr std::array<std::pair<const char*, ReportKind>, 3> kFormats{
     {{"text", ReportKind::Text}, {"csv", ReportKind::Csv}, {"json", ReportKind::Json}}};
-constexpr std::array<std::pair<const char*, ListOrder>, 2> kOrders{
-    {{"size", ListOrder::Size}, {"name", ListOrder::Name}}};
+constexpr std::array<std::pair<const char*, ListOrder>, 3> kOrders{
+    {{"size", ListOrder::Size}, {"name", ListOrder::Name}, {"change", ListOrder::Change}}};
 
 }  // namespace
 
@@ -132,9 +134,14 @@ const char* CommandLine::usage() {
            "  --all                  list every folder of the tree beneath, by its path\n"
            "  --format=FORMAT        text (the default), csv (folder,bytes) or json\n"
            "  --csv                  the same as --format=csv\n"
-           "  --sort=ORDER           list the folders by size (the largest first) or by name\n"
+           "  --sort=ORDER           list the folders by size (the largest first), by name,\n"
+           "                         or by change (the grown most first; with --compare)\n"
            "  --top=N                list only the N largest folders (by size unless sorted\n"
-           "                         by name); the total stays that of all\n"
+           "                         by name; the N grown most with --compare); the total\n"
+           "                         stays that of all\n"
+           "  --compare[=PREVIOUS]   add each folder's change since PREVIOUS, an earlier\n"
+           "                         text, CSV or JSON report of FOLDER (by default the\n"
+           "                         report this run replaces); folders gone follow\n"
            "  --human-readable       sizes in the text report as 4.2G, 512K (powers of 1024)\n"
            "  --disk-usage           count the disk space allocated, not the apparent size\n"
            "  -x, --one-file-system  leave out folders on other file systems\n"
@@ -151,7 +158,7 @@ const char* CommandLine::usage() {
            "  0    the report was written, every size in it known\n"
            "  1    the folder could not be listed, or the report not written (a report\n"
            "       that was there before is left as it was)\n"
-           "  2    usage error\n"
+           "  2    usage error, or a PREVIOUS report that cannot be compared with\n"
            "  3    the report was written, but some sizes could not be read (each folder\n"
            "       that could not be read is named on standard error)\n"
            "  130  interrupted by SIGINT\n"
@@ -178,7 +185,7 @@ std::string CommandLine::take(int option, const std::string& argument) {
                 order = *sort;
                 break;
             }
-            return "the order is size or name, not '" + argument + "'";
+            return "the order is size, name or change, not '" + argument + "'";
         case kTop:
             if (const auto count = positiveCount(argument)) {
                 top = *count;
@@ -200,6 +207,10 @@ std::string CommandLine::take(int option, const std::string& argument) {
         case kExclude:
             counting.exclude.push_back(argument);
             return patternError(argument);
+        case kCompare:
+            compare = true;
+            previous = argument;
+            break;
         case kOutput:
             output = argument;
             return output.empty() ? "the report's file name is empty" : "";
@@ -237,9 +248,19 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
         if (!knownOption(option)) {
             return usageError(optionError(optopt, argv[optind - 1]));
         }
+        if (option == kCompare && optarg && !*optarg) {
+            return usageError("the previous report's file name is empty");
+        }
         if (std::string error = line.take(option, optarg ? optarg : ""); !error.empty()) {
             return usageError(std::move(error));
         }
+    }
+    if (line.order == ListOrder::Change && !line.compare) {
+        return usageError("--sort=change needs --compare");
+    }
+    // Standard output replaces no report to compare with.
+    if (line.compare && line.previous.empty() && line.output == "-") {
+        return usageError("--compare with -o - needs the previous report's file name");
     }
     if (argc - optind > 1) {
         return usageError("one folder at most, not " + std::to_string(argc - optind));

@@ -19,9 +19,11 @@ struct CommandLine {
     std::size_t top = 0;  // 0: every folder
     bool humanReadable = false;
     Counting counting;
-    Path output;        // empty: the folder's own Dirtallied.txt; "-": standard output
-    Path folder;        // empty: the current directory
-    std::string error;  // what is wrong with a command line that is a usage error
+    bool compare = false;  // each folder's change since a previous report
+    Path previous;         // that report; empty: the one this run replaces
+    Path output;           // empty: the folder's own Dirtallied.txt; "-": standard output
+    Path folder;           // empty: the current directory
+    std::string error;     // what is wrong with a command line that is a usage error
 
     // Reads the arguments after the program's name, GNU style: options anywhere, "--output=FILE"
     // or "-o FILE" or "-oFILE", "--" ends the options. Arguments stay bytes, so a folder whose

@@ -4,8 +4,10 @@
 
 #include <QLocale>
 
+#include "listing/Comparison.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportRun.h"
+#include "platform/system/FileContents.h"
 #include "platform/system/ReportFile.h"
 #include "platform/system/SystemError.h"
 #include "platform/system/TerminationSignals.h"
@@ -31,6 +33,9 @@ ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirecto
     inputs_.order = line.order;
     inputs_.top = line.top;
     inputs_.humanReadable = line.humanReadable;
+    if (line.compare) {
+        previous_ = line.previous.empty() ? inputs_.report : line.previous;
+    }
 }
 
 Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) {
@@ -50,7 +55,29 @@ Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) 
     return folder.empty() ? Path("/") : folder;
 }
 
+bool ReportCommand::compareWithPrevious() {
+    QString why;
+    std::optional<PreviousReport> previous;
+    if (const std::optional<QByteArray> bytes = fileContents(previous_, &why)) {
+        previous = PreviousReport::read(*bytes, &why);
+    }
+    if (previous) {
+        why = previous->mismatch(inputs_).value_or(QString());
+    }
+    if (!why.isEmpty()) {
+        std::fprintf(errors_, "dirtally-report: cannot compare with the previous report %s: %s\n",
+                     pathToText(previous_).toUtf8().constData(), why.toUtf8().constData());
+        return false;
+    }
+    inputs_.comparison = std::make_shared<Comparison>(std::move(*previous));
+    return true;
+}
+
 int ReportCommand::run(DirectoryReader& directories, FolderInfo& folders) {
+    // Read before the run, which may replace it; refused, it leaves everything as it was.
+    if (!previous_.empty() && !compareWithPrevious()) {
+        return 2;
+    }
     ReportRun run(*this, directories, folders);
     run.makeList();
     return failed_ ? 1 : blanks_ ? 3 : 0;

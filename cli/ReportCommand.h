@@ -19,7 +19,8 @@ class ReportCommand final : public RunHost {
                   std::FILE* errors, bool showProgress);
 
     // The exit status: 0 when the report was written with every size known, 3 when it was
-    // written with sizes that could not be read, 1 when it was not written.
+    // written with sizes that could not be read, 1 when it was not written, 2 when the previous
+    // report to compare with cannot be.
     int run(DirectoryReader& directories, FolderInfo& folders);
 
     // The folder as the report names it: absolute, without "." or repeated and trailing
@@ -38,8 +39,11 @@ class ReportCommand final : public RunHost {
 
   private:
     void clearProgress();
+    // Reads the previous report and sets the run to compare with it; false when it cannot.
+    bool compareWithPrevious();
 
     RunInputs inputs_;
+    Path previous_;  // the report to compare with; empty: none
     std::FILE* errors_;
     bool showProgress_;
     bool namedByUser_;  // the report's path came from -o, not the folder

@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include "listing/ComparedListing.h"
+#include "listing/Comparison.h"
 #include "listing/CsvFormat.h"
 #include "listing/JsonFormat.h"
 #include "listing/ReportFormat.h"
@@ -23,10 +25,15 @@ std::unique_ptr<ReportSink> chosenSink(const RunInputs& inputs, ReportWriter& ou
             format = std::make_unique<JsonFormat>(out, inputs.counting);
             break;
     }
-    if (inputs.order == ListOrder::FileSystem && inputs.top == 0) {
-        return format;
+    if (inputs.order != ListOrder::FileSystem || inputs.top != 0) {
+        format = std::make_unique<SortedListing>(std::move(format), inputs.order, inputs.top,
+                                                 inputs.comparison != nullptr);
     }
-    return std::make_unique<SortedListing>(std::move(format), inputs.order, inputs.top);
+    if (inputs.comparison) {
+        format = std::make_unique<ComparedListing>(*inputs.comparison, std::move(format));
+        format->compareWith(*inputs.comparison);
+    }
+    return format;
 }
 
 }  // namespace dirtally

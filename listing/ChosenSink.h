@@ -9,7 +9,8 @@ namespace dirtally {
 
 class ReportWriter;
 
-// The sink a run's inputs ask for: the format, in the order asked for.
+// The sink a run's inputs ask for: the format, in the order asked for, compared with a previous
+// report where asked.
 std::unique_ptr<ReportSink> chosenSink(const RunInputs& inputs, ReportWriter& out);
 
 }  // namespace dirtally

@@ -22,15 +22,28 @@ QString CsvFormat::field(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+void CsvFormat::compareWith(const Comparison&) {
+    comparing_ = true;
+}
+
 void CsvFormat::header(const Path&, bool, const QDate&) {
-    out_.write(QStringLiteral("folder,bytes"));
+    out_.write(comparing_ ? QStringLiteral("folder,bytes,change") : QStringLiteral("folder,bytes"));
     out_.endLine();
 }
 
 void CsvFormat::folder(const ListedFolder& listed) {
     out_.write(field(report::safeName(listed.path)) + QLatin1Char(','));
-    if (listed.size.readable) {
+    if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
+        out_.write(QStringLiteral("gone"));
+    } else if (listed.size.readable) {
         out_.write(QString::number(listed.size.bytes));
+    }
+    if (listed.change) {
+        // A plain number with its sign, as a spreadsheet reads it: the C locale groups with
+        // commas only.
+        out_.write(
+            QLatin1Char(',') +
+            report::changeText(*listed.change, QLocale::c(), false).remove(QLatin1Char(',')));
     }
     out_.endLine();
 }

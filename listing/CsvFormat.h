@@ -18,6 +18,8 @@ class CsvFormat final : public ReportSink {
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
     void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
+    // A "change" column; a gone folder has "gone" for its bytes.
+    void compareWith(const Comparison& comparison) override;
 
     // A field as CSV needs it: quoted, with its quotes doubled, when it holds a comma, a quote or
     // a line break; a text a spreadsheet would take for a formula is quoted after an apostrophe.
@@ -25,6 +27,7 @@ class CsvFormat final : public ReportSink {
 
   private:
     ReportWriter& out_;
+    bool comparing_ = false;
 };
 
 }  // namespace dirtally

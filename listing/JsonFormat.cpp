@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 
 #include "VersionInfo.h"
+#include "listing/Comparison.h"
 #include "listing/ReportWriter.h"
 #include "platform/system/SystemError.h"
 
@@ -57,7 +58,25 @@ Path lastName(const Path& path) {
     return slash == Path::npos ? path : path.substr(slash + 1);
 }
 
+QByteArray number(const std::optional<std::uint64_t>& value) {
+    return value ? QByteArray::number(static_cast<qulonglong>(*value)) : QByteArray("null");
+}
+
+// The change in bytes, negative where the size shrank; a new folder grew by all it holds.
+QByteArray signedChange(const SizeChange& change) {
+    return (change.shrank && change.amount ? "-" : "") + number(change.amount);
+}
+
+// A change, and the size in the previous report, beside a size.
+void addChange(Members& members, const SizeChange& change) {
+    members.add("change", signedChange(change)).add("previous_bytes", number(change.previous));
+}
+
 }  // namespace
+
+void JsonFormat::compareWith(const Comparison& comparison) {
+    comparison_ = &comparison;
+}
 
 void JsonFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     Members counted;
@@ -77,6 +96,10 @@ void JsonFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
         .add("date", today.toString(Qt::ISODate))
         .add("mode", oneLevel ? QStringLiteral("one-level") : QStringLiteral("all"))
         .add("counted", counted.object());
+    if (comparison_) {
+        const std::optional<QDate>& then = comparison_->previous().date;
+        start.add("previous_date", then ? string(then->toString(Qt::ISODate)) : "null");
+    }
     // The object stays open for the folders, written one by one as they are sized.
     out_.write(QString::fromUtf8('{' + start.members() + ",\"folders\":["));
     out_.endLine();
@@ -85,12 +108,21 @@ void JsonFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
 void JsonFormat::folder(const ListedFolder& listed) {
     Members line;
     line.addPath("path", listed.path).add("name", pathToText(lastName(listed.path)));
-    if (listed.size.readable) {
+    const bool gone = listed.change && listed.change->kind == SizeChange::Kind::Gone;
+    if (gone) {
+        line.add("bytes", QByteArray("null")).add("gone", QByteArray("true"));
+    } else if (listed.size.readable) {
         line.add("bytes", QByteArray::number(static_cast<qulonglong>(listed.size.bytes)));
     } else {
         line.add("bytes", QByteArray("null"))
             .add("error", listed.error != 0 ? systemErrorText(listed.error)
                                             : QStringLiteral("could not be read"));
+    }
+    if (listed.change) {
+        addChange(line, *listed.change);
+    }
+    if (listed.change && listed.change->kind == SizeChange::Kind::New) {
+        line.add("new", QByteArray("true"));
     }
     out_.write(QString::fromUtf8((first_ ? "" : ",") + line.object()));
     out_.endLine();
@@ -100,7 +132,14 @@ void JsonFormat::folder(const ListedFolder& listed) {
 // A run of the command always closes with the total of its folders; the used space, which a
 // mode changed in the window's run brings, has no other place here than the total's.
 void JsonFormat::closing(Closing, std::uint64_t value) {
-    out_.write(QStringLiteral("],\"total\":%1}").arg(static_cast<qulonglong>(value)));
+    Members total;
+    total.add("total", number(value));
+    if (comparison_) {
+        const SizeChange change = comparison_->totalChange(value);
+        total.add("total_change", signedChange(change))
+            .add("previous_total", number(change.previous));
+    }
+    out_.write(QString::fromUtf8("]," + total.members() + '}'));
     out_.endLine();
 }
 

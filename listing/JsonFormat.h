@@ -18,11 +18,15 @@ class JsonFormat final : public ReportSink {
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
     void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
+    // The previous report's date, and beside each size its change and the previous size (null
+    // where not known); a new folder is marked "new", a gone one "gone".
+    void compareWith(const Comparison& comparison) override;
 
   private:
     ReportWriter& out_;
     Counting counting_;
     bool first_ = true;
+    const Comparison* comparison_ = nullptr;
 };
 
 }  // namespace dirtally

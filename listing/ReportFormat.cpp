@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "VersionInfo.h"
+#include "listing/Comparison.h"
 #include "listing/ReportWriter.h"
 
 namespace dirtally {
@@ -84,6 +85,19 @@ QString dateLine(const QDate& date, const QLocale& locale) {
     return locale.toString(date, QStringLiteral("dddd - MMM d, yyyy"));
 }
 
+QString changeText(const SizeChange& change, const QLocale& locale, bool humanReadable) {
+    if (change.kind == SizeChange::Kind::New) {
+        return QStringLiteral("new");
+    }
+    if (!change.amount) {
+        return QString();
+    }
+    const QString amount =
+        humanReadable ? humanSize(*change.amount) : grouped(*change.amount, locale);
+    return *change.amount == 0 ? amount
+                               : (change.shrank ? QLatin1Char('-') : QLatin1Char('+')) + amount;
+}
+
 QString countedWords(const Counting& counting) {
     QStringList words;
     if (counting.diskUsage) {
@@ -139,6 +153,12 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
     out_.endLine();
     out_.endLine();
     out_.write(dateLine(today, locale_));
+    if (comparison_) {
+        const std::optional<QDate>& then = comparison_->previous().date;
+        out_.write(
+            QStringLiteral("  (compared with %1)")
+                .arg(then ? dateLine(*then, locale_) : QStringLiteral("a report of no date")));
+    }
     out_.endLine();
     out_.endLine();
     // "(no subs)" marks the report of the whole tree, made with "No Sub-dirs" unticked: the
@@ -161,7 +181,26 @@ void ReportFormat::folder(const ListedFolder& listed) {
     out_.write(oneLevel_ ? displayName(name) : name);
     out_.columnStop(kSizeColumn);
     out_.tab();
-    out_.write(lineSize(listed.size));
+    const bool gone = listed.change && listed.change->kind == SizeChange::Kind::Gone;
+    out_.write(gone ? padded(QStringLiteral("gone"), kSizeFieldWidth) : lineSize(listed.size));
+    if (listed.change) {
+        out_.tab();
+        out_.write(padded(changeText(*listed.change, locale_, humanReadable_), kSizeFieldWidth));
+    }
+    out_.endLine();
+}
+
+void ReportFormat::compareWith(const Comparison& comparison) {
+    comparison_ = &comparison;
+}
+
+void ReportFormat::totalLine(std::uint64_t value) {
+    out_.write(totalText(value));
+    if (comparison_) {
+        out_.tab();
+        out_.write(padded(changeText(comparison_->totalChange(value), locale_, humanReadable_),
+                          kSizeFieldWidth));
+    }
     out_.endLine();
 }
 
@@ -183,14 +222,12 @@ void ReportFormat::closing(Closing block, std::uint64_t value) {
         case Closing::TreeTotal:
             out_.columnStop(kTreeTotalColumn);
             out_.tab();
-            out_.write(totalText(value));
-            out_.endLine();
+            totalLine(value);
             break;
         case Closing::FoldersTotal:
             out_.tab();
             out_.columnStop(kFoldersTotalColumn);
-            out_.write(totalText(value));
-            out_.endLine();
+            totalLine(value);
             dashLine();
             break;
         case Closing::UsedSpace:

@@ -40,6 +40,9 @@ QString blankSizeField();
 QString totalField(std::uint64_t value, const QLocale& locale);
 // Today's date as "Sunday - Dec 6, 2026", in the locale's language.
 QString dateLine(const QDate& date, const QLocale& locale);
+// A folder's change since a previous report: "+1,234,567", "-42", "0" in the report's unit,
+// "new" for a folder that report did not hold, empty where it is not known.
+QString changeText(const SizeChange& change, const QLocale& locale, bool humanReadable);
 // What a report counts, as its path line says it after the folder: "disk usage, links once,
 // one file system, excluding: *.tmp"; empty for what the window counts.
 QString countedWords(const Counting& counting);
@@ -63,9 +66,13 @@ class ReportFormat final : public ReportSink {
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
     void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
+    // The date line names the previous report's date; each folder line and the total gain their
+    // change after a TAB, and a gone folder "gone" in place of its size.
+    void compareWith(const Comparison& comparison) override;
 
   private:
     void dashLine();
+    void totalLine(std::uint64_t value);
     QString lineSize(const FolderSize& size) const;
     QString totalText(std::uint64_t value) const;
 
@@ -74,6 +81,7 @@ class ReportFormat final : public ReportSink {
     Counting counting_;
     bool humanReadable_;
     bool oneLevel_ = true;
+    const Comparison* comparison_ = nullptr;
 };
 
 }  // namespace dirtally

@@ -12,6 +12,8 @@
 
 namespace dirtally {
 
+class Comparison;
+
 // Where a report run stands. The run keeps this one value; whoever hosts it shows it.
 enum class RunState {
     Idle,       // no run: a request starts one
@@ -24,9 +26,9 @@ enum class RunState {
 // programs.
 enum class ReportKind { Text, Csv, Json };
 
-// The order of a report's folder lines: the file system's, the largest first, or by name (see
-// SortedListing).
-enum class ListOrder { FileSystem, Size, Name };
+// The order of a report's folder lines: the file system's, the largest first, by name, or the
+// grown most since a previous report first (see SortedListing).
+enum class ListOrder { FileSystem, Size, Name, Change };
 
 // The report a run writes unless another was chosen: "Dirtallied.txt" in the listed folder. The
 // separator is added, not merged: after a one-level run the folder ends in "/", and the doubled
@@ -46,6 +48,8 @@ struct RunInputs {
     ListOrder order = ListOrder::FileSystem;
     std::size_t top = 0;  // only the largest this many folders, by size unless by name; 0: all
     bool humanReadable = false;  // the text report's sizes as "4.2G", "512K"
+    // The previous report the folders are compared with; none: no comparison.
+    std::shared_ptr<Comparison> comparison{};
 };
 
 // How far a run has come: the folders sized of those to size (in whatever order they finished),

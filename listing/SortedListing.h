@@ -14,15 +14,20 @@ namespace dirtally {
 // format that writes them. The closing's total is the run's, of every folder.
 class SortedListing final : public ReportSink {
   public:
-    // top: how many folders to keep, the largest; 0 keeps every one.
-    SortedListing(std::unique_ptr<ReportSink> format, ListOrder order, std::size_t top);
+    // top: how many folders to keep, the largest (the grown most where compared); 0 keeps every
+    // one. compared: the folders come with their changes since a previous report.
+    SortedListing(std::unique_ptr<ReportSink> format, ListOrder order, std::size_t top,
+                  bool compared = false);
 
+    void compareWith(const Comparison& comparison) override;
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
     void folder(const ListedFolder& listed) override;
     void closing(Closing block, std::uint64_t value) override;
 
     // The largest first; equal sizes by path in byte order; sizes that cannot be read last.
     static bool bySize(const ListedFolder& a, const ListedFolder& b);
+    // The grown most first (see SizeChange::grewMore); equal changes by path in byte order.
+    static bool byGrowth(const ListedFolder& a, const ListedFolder& b);
     // By path in byte order.
     static bool byName(const ListedFolder& a, const ListedFolder& b);
 
@@ -30,6 +35,7 @@ class SortedListing final : public ReportSink {
     std::unique_ptr<ReportSink> format_;
     ListOrder order_;
     std::size_t top_;
+    bool compared_;
     std::vector<ListedFolder> held_;
 };
 

@@ -1,0 +1,92 @@
+#include "listing/Comparison.h"
+
+namespace dirtally {
+
+namespace {
+
+// The change from one size to another; nothing known where either is blank.
+SizeChange between(SizeChange::Kind kind, const FolderSize& then, const FolderSize& now) {
+    SizeChange change{kind, then.readable ? std::optional(then.bytes) : std::nullopt, {}, false};
+    if (then.readable && now.readable) {
+        change.shrank = now.bytes < then.bytes;
+        change.amount = change.shrank ? then.bytes - now.bytes : now.bytes - then.bytes;
+    }
+    return change;
+}
+
+}  // namespace
+
+Comparison::Comparison(PreviousReport previous)
+    : previous_(std::move(previous)), marks_(previous_.folders.size(), 0) {
+    // Half full at most, so that a probe ends after a step or two.
+    std::size_t size = 2;
+    while (size < 2 * previous_.folders.size()) {
+        size *= 2;
+    }
+    slots_.assign(size, kEmpty);
+    for (std::size_t i = 0; i < previous_.folders.size(); ++i) {
+        std::uint32_t& slot = slots_[find(previous_.folders[i].key)];
+        if (slot == kEmpty) {
+            slot = static_cast<std::uint32_t>(i);
+        } else {
+            marks_[slot] |= kTwice;
+            marks_[i] |= kSecond;
+        }
+    }
+}
+
+std::size_t Comparison::find(std::string_view key) const {
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t at = std::hash<std::string_view>{}(key)&mask;
+    while (slots_[at] != kEmpty && previous_.folders[slots_[at]].key != key) {
+        at = (at + 1) & mask;
+    }
+    return at;
+}
+
+SizeChange Comparison::change(const Path& path, const QString& shown, const FolderSize& size) {
+    const std::uint32_t index = slots_[find(previous_.keyOf(path, shown))];
+    if (index == kEmpty) {
+        SizeChange grown = between(SizeChange::Kind::New, FolderSize::of(0), size);
+        grown.previous.reset();
+        return grown;
+    }
+    // Two folders under one key (names a report shows alike) cannot be told apart: a key the
+    // previous report holds twice gives no change, and a folder that comes second under a key
+    // does not take the change of the first.
+    const bool apart = (marks_[index] & (kTwice | kMatched)) == 0;
+    marks_[index] |= kMatched;
+    return between(SizeChange::Kind::Both,
+                   apart ? previous_.folders[index].size : FolderSize::unreadable(), size);
+}
+
+SizeChange Comparison::totalChange(std::uint64_t total) const {
+    std::uint64_t then = 0;
+    if (previous_.total) {
+        then = *previous_.total;
+    } else {
+        for (const PreviousFolder& folder : previous_.folders) {
+            if (folder.size.readable && folder.key.find('/') == std::string::npos) {
+                then += folder.size.bytes;
+            }
+        }
+    }
+    return between(SizeChange::Kind::Both, FolderSize::of(then), FolderSize::of(total));
+}
+
+std::vector<GoneFolder> Comparison::gone() const {
+    std::vector<GoneFolder> gone;
+    for (std::size_t i = 0; i < previous_.folders.size(); ++i) {
+        const PreviousFolder& folder = previous_.folders[i];
+        // A folder under the key of one before it is matched when that one is.
+        const std::uint32_t first =
+            marks_[i] & kSecond ? slots_[find(folder.key)] : static_cast<std::uint32_t>(i);
+        if ((marks_[first] & kMatched) == 0) {
+            gone.push_back(
+                {folder.key, between(SizeChange::Kind::Gone, folder.size, FolderSize::of(0))});
+        }
+    }
+    return gone;
+}
+
+}  // namespace dirtally

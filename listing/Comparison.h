@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "listing/PreviousReport.h"
+#include "listing/SizeChange.h"
+
+namespace dirtally {
+
+// A folder of the previous report that no folder of the new run matched.
+struct GoneFolder {
+    Path path;  // its path as that report names it (as it shows it, where not exactly)
+    SizeChange change;
+};
+
+// A run compared with a previous report of the same folder: each folder the run lists is looked
+// up once among the previous report's folders, in constant time, so that a report of a million
+// folders compares in one pass.
+class Comparison {
+  public:
+    explicit Comparison(PreviousReport previous);
+    // Its keys point into the previous report's folders.
+    Comparison(const Comparison&) = delete;
+    Comparison& operator=(const Comparison&) = delete;
+
+    const PreviousReport& previous() const { return previous_; }
+
+    // The change of a folder the run lists: its path below the listed folder, its name as shown
+    // (see PreviousReport::keyOf) and its size now.
+    SizeChange change(const Path& path, const QString& shown, const FolderSize& size);
+    // The change of the total of the first-level folders.
+    SizeChange totalChange(std::uint64_t total) const;
+    // The previous report's folders no listed folder matched, in that report's order.
+    std::vector<GoneFolder> gone() const;
+
+  private:
+    static constexpr std::uint32_t kEmpty = UINT32_MAX;
+    // What is known of a previous folder.
+    enum Mark : std::uint8_t {
+        kTwice = 1,    // the first of two or more folders under one key
+        kSecond = 2,   // a later folder under the key of one before it
+        kMatched = 4,  // a listed folder has taken the key
+    };
+
+    // The slot of a key: where it is, or the empty slot where it would be.
+    std::size_t find(std::string_view key) const;
+
+    PreviousReport previous_;
+    // An open-addressing table of the previous folders by key: each slot the index of a folder,
+    // or kEmpty. A million folders take 8 MB, and a lookup touches one or two slots.
+    std::vector<std::uint32_t> slots_;
+    std::vector<std::uint8_t> marks_;
+};
+
+}  // namespace dirtally
