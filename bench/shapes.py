@@ -14,6 +14,7 @@ every run (root only).
 """
 import argparse
 import os
+import signal
 import statistics
 import subprocess
 import sys
@@ -95,9 +96,13 @@ class Window:
         self.artifacts = tempfile.mkdtemp(prefix="dirtally-bench-x-")
         self.session = session.Session(self.artifacts)
         self.folder = folder
-        self.app = self.session.start(program, folder, env=env)
-        # Started on a slow file system, the window takes its time to read its fonts.
-        self.app.wait_main_window(os.path.realpath(folder), timeout=120)
+        try:
+            self.app = self.session.start(program, folder, env=env)
+            # Started on a slow file system, the window takes its time to read its fonts.
+            self.app.wait_main_window(os.path.realpath(folder), timeout=120)
+        except BaseException:
+            self.close()
+            raise
 
     def run_once(self, cold):
         from session import wait_until
@@ -189,6 +194,8 @@ def print_shape(args, names, times, memory):
 
 
 def main():
+    # Ended from outside, the X session and the window go too.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     parser = argparse.ArgumentParser()
     sub = parser.add_subparsers(dest="action", required=True)
     for action in ("siblings", "chain"):
