@@ -4,7 +4,7 @@
 #
 #   bench/fuzz.sh [SECONDS] [BUILD_DIR]     (BUILD_DIR: build-fuzz beside the sources by default)
 #
-# The build folder is configured with clang and DIRTALLY_FUZZ when it is not yet. Targets run one
+# The build folder is configured with clang and DIRTALLY_FUZZ, every other option off. Targets run one
 # after the other; DIRTALLY_FUZZ_JOBS=2 runs two at a time. A crashing input is kept in
 # BUILD_DIR/fuzz-crashes/<target>/; the script then exits non-zero.
 set -euo pipefail
@@ -15,10 +15,9 @@ seconds=${1:-60}
 build=$(realpath -m "${2:-$source_dir/build-fuzz}")
 jobs=${DIRTALLY_FUZZ_JOBS:-1}
 
-if ! grep -qs '^DIRTALLY_FUZZ:BOOL=ON' "$build/CMakeCache.txt"; then
-    CC=clang CXX=clang++ cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DDIRTALLY_FUZZ=ON -DDIRTALLY_TESTS=OFF -DDIRTALLY_WERROR=ON > /dev/null
-fi
+cmake -S "$source_dir" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRTALLY_FUZZ=ON -DDIRTALLY_TESTS=OFF -DDIRTALLY_WERROR=ON \
+    -DDIRTALLY_SANITIZE=OFF -DDIRTALLY_TSAN=OFF > /dev/null
 cmake --build "$build" --target fuzz_targets -j2 > /dev/null
 
 work=$(mktemp -d)

@@ -230,6 +230,7 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     std::vector<std::string> copies{"dirtally-report"};
     copies.insert(copies.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(copies.size() + 1);
     for (std::string& argument : copies) {
         argv.push_back(argument.data());
     }

@@ -5,7 +5,7 @@
 namespace dirtally {
 
 namespace {
-constexpr qsizetype kFlushThreshold = 64 * 1024;
+constexpr qsizetype kFlushThreshold = qsizetype{64} * 1024;
 
 qsizetype codePoints(const QString& text) {
     qsizetype count = 0;

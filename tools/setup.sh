@@ -10,7 +10,7 @@ if [[ "${1:-}" == test ]]; then
     packages+=(xvfb xauth xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils
                procps python3 util-linux btrfs-progs
                dpkg-dev desktop-file-utils appstream man-db groff-base lintian clang libclang-rt-14-dev
-               weston xwayland wmctrl jq)
+               weston xwayland wmctrl jq clang-tidy clang-format)
 fi
 
 missing=()

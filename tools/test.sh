@@ -1,42 +1,135 @@
 #!/usr/bin/env bash
-# Sets up and builds Dirtally, then runs the whole test suite headless: once as built (and, when
-# run as root, the headless part again as an ordinary user), once built with AddressSanitizer and
-# UndefinedBehaviorSanitizer; then the fuzz targets, built with clang, for 30 seconds each. The
-# developers' builds stop on any compiler warning.
+# Sets up Dirtally's tools, then checks everything, each phase in a build folder of its own
+# (build-test, build-sanitize, build-tsan, build-fuzz) configured with every option it relies on,
+# so that what tools/run.sh or the Install steps put into build/ changes nothing here, and the
+# reverse:
+#   format    clang-format --dry-run on every C and C++ file
+#   test      the whole suite (offscreen, the real window under Xvfb, the packages)
+#   user      as root: the headless suite again as uid 1000, where permissions are not bypassed
+#   tidy      clang-tidy's checks of .clang-tidy on the program's sources
+#   sanitize  the headless suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#   tsan      the size engine's tests built with ThreadSanitizer
+#   fuzz      every fuzz target for a while, built with clang
+# A phase fails when it ran fewer tests than the sources hold. The whole run is watched by
+# tests/sandbox.py: it fails when a process it started is still running at the end or the user's
+# home folder has gained or lost an entry.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bash "$here/tools/setup.sh" test
+if [[ ${1:-} != --watched ]]; then
+    bash "$here/tools/setup.sh" test
+    exec python3 "$here/tests/sandbox.py" --watch-home -- bash "$here/tools/test.sh" --watched
+fi
 
-runtime=$(mktemp -d)
-chmod 700 "$runtime"
-trap 'rm -rf "$runtime"' EXIT
-export XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
+started=$SECONDS
+phase() {
+    printf '\n==== %s (at %d:%02d)\n' "$1" $(((SECONDS - started) / 60)) $(((SECONDS - started) % 60))
+}
+summary=()
 
-cmake -S "$here" -B "$here/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRTALLY_WERROR=ON
-cmake --build "$here/build" -j"$(nproc)"
-(cd "$here/build" && ctest --output-on-failure --timeout 600)
+# ccache speeds the builds up where the user keeps a cache already; none is made in their home.
+if command -v ccache > /dev/null && [[ -d $(ccache -k cache_dir 2> /dev/null) ]]; then
+    export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+# The developers' build: every warning an error, every option named.
+configure() {
+    local build=$1
+    shift
+    cmake -S "$here" -B "$here/$build" -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
+        -DDIRTALLY_WERROR=ON -DDIRTALLY_TESTS=ON -DDIRTALLY_FUZZ=OFF "$@" > /dev/null
+}
+
+# How many tests the sources hold: one per QtTest program (tst_NAME_part.cpp belongs to
+# tst_NAME.cpp) and one per add_test of tests/CMakeLists.txt.
+suite_size() {
+    local count=0 source name owner
+    for source in "$here"/tests/*/tst_*.cpp; do
+        name=$(basename "$source" .cpp)
+        owner=${name%_*}
+        if [[ $owner == "$name" || ! -e $(dirname "$source")/$owner.cpp ]]; then
+            count=$((count + 1))
+        fi
+    done
+    echo $((count + $(grep -c '^add_test(NAME' "$here/tests/CMakeLists.txt")))
+}
+
+# run_tests PHASE BUILD EXPECTED [PREFIX...] -- [CTEST ARGUMENTS...]: fails unless EXPECTED tests
+# passed; a test that skipped itself did not run.
+run_tests() {
+    local name=$1 build=$here/$2 expected=$3 prefix=()
+    shift 3
+    while [[ $1 != -- ]]; do
+        prefix+=("$1")
+        shift
+    done
+    shift
+    local log=$build/ctest-$name.log
+    (cd "$build" && "${prefix[@]}" ctest --no-tests=error --output-on-failure --timeout 600 "$@") \
+        | tee "$log"
+    local ran
+    ran=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed' "$log" || true)
+    summary+=("$name: $ran of $expected tests passed")
+    if ((ran < expected)); then
+        echo "$name: only $ran of the $expected tests ran and passed" >&2
+        exit 1
+    fi
+}
+
+phase format
+mapfile -t sources < <(cd "$here" && find app bench cli listing mainwindow platform tests ui \
+    -name '*.cpp' -o -name '*.h' -o -name '*.c')
+(cd "$here" && clang-format --dry-run -Werror "${sources[@]}")
+summary+=("format: ${#sources[@]} files formatted")
+
+phase test
+configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRTALLY_SANITIZE=OFF -DDIRTALLY_TSAN=OFF
+cmake --build "$here/build-test" -j"$(nproc)"
+all=$(suite_size)
+windowed=$(cd "$here/build-test" && ctest -N -L 'e2e|packages' | grep -c 'Test *#')
+run_tests test build-test "$all" --
 
 # Root reads and writes everything, so the tests of what permissions forbid must also pass for an
 # ordinary user: the headless suite again, on the same build, as uid 1000 (not 65534, which some
 # tests switch to themselves).
 if [[ $(id -u) -eq 0 ]]; then
-    user_home=$(mktemp -d)
-    chown 1000:1000 "$user_home"
-    chmod 700 "$user_home"
-    mkdir -p "$here/build/Testing"
-    chown -R 1000:1000 "$here/build/Testing"
-    (cd "$here/build" && setpriv --reuid=1000 --regid=1000 --clear-groups \
-        env HOME="$user_home" XDG_RUNTIME_DIR="$user_home" \
-        ctest --output-on-failure --timeout 600 -LE 'e2e|packages')
-    rm -rf "$user_home"
+    phase user
+    user_scratch=$DIRTALLY_SCRATCH/user
+    install -d -o 1000 -g 1000 -m 700 "$user_scratch"
+    chown -R 1000:1000 "$here/build-test/Testing"
+    run_tests user build-test $((all - windowed)) \
+        setpriv --reuid=1000 --regid=1000 --clear-groups \
+        env HOME="$user_scratch" DIRTALLY_SCRATCH="$user_scratch" -- -LE 'e2e|packages'
 fi
 
-cmake -S "$here" -B "$here/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DDIRTALLY_SANITIZE=ON \
-    -DDIRTALLY_WERROR=ON
+# The program's own sources: the tests build paths and strings as plainly as they can.
+phase tidy
+mapfile -t checked < <(cd "$here" && find app cli listing mainwindow platform ui -name '*.cpp')
+run-clang-tidy -quiet -j "$(nproc)" -p "$here/build-test" "${checked[@]/#/$here/}" \
+    > "$here/build-test/clang-tidy.log" 2>&1 || {
+    grep -E 'warning:|error:' -A3 "$here/build-test/clang-tidy.log" >&2
+    exit 1
+}
+summary+=("tidy: ${#checked[@]} files checked")
+
+phase sanitize
+configure build-sanitize -DCMAKE_BUILD_TYPE=Debug -DDIRTALLY_SANITIZE=ON -DDIRTALLY_TSAN=OFF
 cmake --build "$here/build-sanitize" -j"$(nproc)"
 # The real window end to end and the packages are checked once, in the plain build.
-(cd "$here/build-sanitize" && UBSAN_OPTIONS=print_stacktrace=1 \
-    ctest --output-on-failure --timeout 600 -LE 'e2e|packages')
+UBSAN_OPTIONS=print_stacktrace=1 run_tests sanitize build-sanitize $((all - windowed)) \
+    -- -LE 'e2e|packages'
 
-# The parsers and formatters of outside bytes, each fuzzed for 30 seconds on its seed corpus.
-bash "$here/bench/fuzz.sh" 30 "$here/build-fuzz"
+phase tsan
+configure build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRTALLY_SANITIZE=OFF -DDIRTALLY_TSAN=ON
+cmake --build "$here/build-tsan" -j"$(nproc)" --target tst_sizeengine
+run_tests tsan build-tsan 1 -- -R '^tst_sizeengine$'
+
+# The parsers and formatters of outside bytes, two targets at a time, each fuzzed on its corpus.
+phase fuzz
+mkdir -p "$here/build-fuzz"
+DIRTALLY_FUZZ_JOBS=2 bash "$here/bench/fuzz.sh" 20 "$here/build-fuzz" | tee "$here/build-fuzz/fuzz.log"
+fuzzed=$(grep -c 'no crash$' "$here/build-fuzz/fuzz.log")
+targets=$(find "$here/tests/fuzz" -name 'fuzz_*.cpp' | wc -l)
+summary+=("fuzz: $fuzzed of $targets targets fuzzed without a crash")
+((fuzzed == targets))
+
+phase done
+printf '%s\n' "${summary[@]}"

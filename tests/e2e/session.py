@@ -105,6 +105,9 @@ class Session:
             "DISPLAY": self.display,
             "LC_ALL": "C.UTF-8",
             "QT_QPA_PLATFORM": "xcb",
+            # Without a session bus of ours, libdbus would start one per X display that outlives
+            # the session; where nothing listens, none is started.
+            "DBUS_SESSION_BUS_ADDRESS": "unix:path=" + os.path.join(self.root, "no-session-bus"),
         }
         # Now and then openbox, started the moment Xvfb names its display, cannot open it yet and
         # ends at once; it is started again then.

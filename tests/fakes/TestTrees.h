@@ -16,6 +16,12 @@
 // and running a case where permissions bind.
 namespace dirtally::testtree {
 
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+
 // A temporary folder for one case, emptied byte by byte afterwards (Qt's own removal cannot name
 // entries that are not UTF-8). A `fast` one is a fresh tmpfs where the process may mount, so that
 // trees of many thousand entries build quickly whatever disk holds the temporary folder.

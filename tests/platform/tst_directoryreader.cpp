@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,7 +6,6 @@
 #include <QTest>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 #include "TestTrees.h"
@@ -17,26 +15,6 @@ using dirtally::DirEntry;
 using dirtally::LinuxDirectoryReader;
 
 namespace {
-
-// What readdir and lstat say, independently of the reader under test.
-std::vector<DirEntry> expectedEntries(const std::string& folder) {
-    std::vector<DirEntry> entries;
-    DIR* dir = opendir(folder.c_str());
-    while (const dirent* entry = dir ? readdir(dir) : nullptr) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        struct stat info {};
-        lstat((folder + "/" + name).c_str(), &info);
-        entries.push_back(
-            {name, S_ISDIR(info.st_mode) ? DirEntry::Kind::Directory : DirEntry::Kind::Other});
-    }
-    if (dir) {
-        closedir(dir);
-    }
-    return entries;
-}
 
 QByteArray describe(const std::vector<DirEntry>& entries) {
     QByteArray text;
@@ -83,7 +61,7 @@ void DirectoryReaderTest::entriesComeInTheFileSystemsOrder() {
     const auto listing = LinuxDirectoryReader().read(folder);
     const auto& entries = listing.entries;
     QCOMPARE(listing.error, 0);
-    QCOMPARE(describe(entries), describe(expectedEntries(folder)));
+    QCOMPARE(describe(entries), describe(dirtally::testtree::referenceEntries(folder)));
     QCOMPARE(entries.size(), std::size_t{2009});
     const auto kindOf = [&](const std::string& name) {
         return std::find_if(entries.begin(), entries.end(),

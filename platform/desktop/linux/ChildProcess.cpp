@@ -19,6 +19,7 @@ namespace {
 
 std::vector<char*> argvPointers(const std::vector<std::string>& argv) {
     std::vector<char*> pointers;
+    pointers.reserve(argv.size() + 1);
     for (const auto& argument : argv) {
         pointers.push_back(const_cast<char*>(argument.c_str()));
     }

@@ -53,7 +53,7 @@ std::string DesktopTextEditor::findProgram(const std::string& name) const {
         }
         // An empty entry would mean the current folder, which is no place to pick programs from.
         if (end > start) {
-            const std::string candidate = searchPath_.substr(start, end - start) + "/" + name;
+            std::string candidate = searchPath_.substr(start, end - start) + "/" + name;
             if (isExecutableFile(candidate)) {
                 return candidate;
             }

@@ -9,7 +9,7 @@ namespace dirtally {
 namespace {
 
 // Chunks that come before the data chunk (format, lists of tags) are small.
-constexpr qint64 headerBytes = 64 * 1024;
+constexpr qint64 headerBytes = qint64{64} * 1024;
 
 quint32 le32(const QByteArray& bytes, qint64 at) {
     return qFromLittleEndian<quint32>(bytes.constData() + at);

@@ -16,7 +16,7 @@ namespace dirtally {
 
 namespace {
 
-constexpr std::size_t kBufferSize = 32 * 1024;
+constexpr std::size_t kBufferSize = std::size_t{32} * 1024;
 
 // Only where the file system gives no type does the entry cost an attribute read.
 DirEntry::Kind kindOf(int folder, const RawEntry& entry) {

@@ -47,7 +47,7 @@ class Job final : public SizingJob {
   private:
     // What one worker reuses from folder to folder, so that reading allocates nothing per entry.
     struct Scratch {
-        static constexpr std::size_t kBufferSize = 64 * 1024;
+        static constexpr std::size_t kBufferSize = std::size_t{64} * 1024;
         std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kBufferSize);
         std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
         std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
