@@ -1,156 +1,125 @@
 #!/bin/bash
-# Times Dirtally's size engine against du, gdu and ncdu, warm and cold, on a generated tree of
-# 1,000,000 files in 100,000 folders and on /usr, and prints each ratio and the peak memory.
+# Times Dirtally on the shapes of tree users have, against a lean walker of its own (the floor:
+# what the system calls alone cost) and against du, gdu and ncdu, and prints each ratio, with the
+# peak memory of every program. One run per shape; the programs take turns, one run each per
+# round, so that a burst of load from elsewhere on the machine hits them all alike.
 #
-#   bench/run.sh [FOLDER]     (the tree goes in FOLDER, /tmp by default; it is kept for reuse:
-#                              umount FOLDER/dirtally-bench-tree and remove dirtally-bench-tree*)
+#   bench/run.sh [--quick] [FOLDER]
 #
-# Where the script may mount (root), the tree lives on its own ext4 file system in an image
-# file inside FOLDER: on some machines the root file system creates files a thousand times more
-# slowly than a fresh ext4, and a million of them would take most of an hour. The image sits on
-# the same disk, so cold runs still read from it.
+# Shapes: (1) 1,000,000 files in 100,000 folders, (2) 200,000 sibling folders with a small file
+# each, (3) a chain 10,000 folders deep with a file at each level, (4) 20,000 files in 2,000
+# folders behind 2 ms per getdents64 and stat call (tests/e2e/slowfs.c, preloaded), (5) the
+# first tree with the caches dropped before every run (root only). Timed on each: the window
+# (the real one, in a private X session, from Esc until its report's closing block is on
+# disk), dirtally-report, the engine alone (sizebench), the floor (floorwalk), du, gdu, ncdu.
+#
+# --quick makes small trees of the same shapes and runs one round, to see that all of it works.
+# The trees go in FOLDER (/tmp by default) and are kept for reuse; where the script may mount
+# (root) they live on their own ext4 file system in an image file there: on some machines the
+# root file system creates files a thousand times more slowly than a fresh ext4. To remove them:
+# umount FOLDER/dirtally-bench-shapes and remove FOLDER/dirtally-bench-shapes*.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 build="$source_dir/build-bench"
+quick=no
+if [ "${1:-}" = --quick ]; then
+    quick=yes
+    shift
+fi
 place=${1:-/tmp}
-tree="$place/dirtally-bench-tree"
-files=1000000
-folders=100000
-warm_runs=5
-cold_runs=2
+image="$place/dirtally-bench-shapes"
+if [ "$quick" = yes ]; then
+    trees="$image/quick"
+    bushy=(20000 2000) siblings=5000 chain=1000 slow=(2000 200) warm_runs=1 cold_runs=1
+else
+    trees="$image/full"
+    bushy=(1000000 100000) siblings=200000 chain=10000 slow=(20000 2000) warm_runs=5 cold_runs=2
+fi
+slow_ms=2
 
+# The peers, and what the window needs to be timed (the end-to-end suite's X session).
 need=()
-for tool in gdu ncdu hyperfine; do
+for tool in gdu ncdu Xvfb openbox xdotool xprop; do
     command -v "$tool" > /dev/null || need+=("$tool")
 done
-[ -x /usr/bin/time ] || need+=(time)
 if [ ${#need[@]} -gt 0 ]; then
-    apt-get update -qq && apt-get install -y -qq "${need[@]}"
+    packages=$(printf '%s\n' "${need[@]}" |
+        sed 's/^Xvfb$/xvfb/; s/^xprop$/x11-utils/' | sort -u)
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends $packages
 fi
 
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDIRTALLY_TESTS=OFF > /dev/null
-cmake --build "$build" --target sizebench gentree reportbench dirtally-report -j2 > /dev/null
-sizebench="$build/bench/sizebench"
-reportbench="$build/bench/reportbench"
-command="$build/dirtally-report"
+cmake --build "$build" -j2 \
+    --target sizebench gentree floorwalk dirtally-report dirtally > /dev/null
+slowfs="$build/slowfs.so"
+if ! [ "$slowfs" -nt "$source_dir/tests/e2e/slowfs.c" ]; then
+    cc -O2 -shared -fPIC -o "$slowfs" "$source_dir/tests/e2e/slowfs.c" -ldl
+fi
 
-# Mounts the image with direct I/O on the loop device, so that a cold read goes to the disk
-# rather than to a second cache of the image file.
-mount_image() {
-    mount -o loop "$tree.img" "$tree" || return 1
-    losetup --direct-io=on "$(findmnt -no SOURCE "$tree")" || true
+# The trees' file system: made once where the script may mount, mounted again after a restart.
+if [ "$(id -u)" = 0 ] && ! mountpoint -q "$image"; then
+    mkdir -p "$image"
+    if ! [ -f "$image.img" ] && [ -z "$(ls -A "$image")" ]; then
+        truncate -s 24G "$image.img"
+        mkfs.ext4 -q -F -N 1800000 "$image.img"
+    fi
+    if [ -f "$image.img" ]; then
+        mount -o loop "$image.img" "$image"
+        # Direct I/O on the loop device: a cold read goes to the disk, not to a cache of the
+        # image file.
+        losetup --direct-io=on "$(findmnt -no SOURCE "$image")" || true
+    fi
+fi
+mkdir -p "$trees"
+
+# Makes a tree once: `make NAME COMMAND...`, the command printing the tree's bytes.
+make_tree() {
+    local name=$1
+    shift
+    if ! [ -f "$trees/$name.bytes" ]; then
+        rm -rf "${trees:?}/$name"
+        echo "making the $name tree ..."
+        "$@" > "$trees/$name.bytes.new"
+        mv "$trees/$name.bytes.new" "$trees/$name.bytes"
+    fi
+    local got
+    got=$("$build/bench/sizebench" "$trees/$name" | awk '{print $2}')
+    [ "$got" = "$(cat "$trees/$name.bytes")" ] ||
+        { echo "the engine sizes the $name tree wrong: $got bytes" >&2; exit 1; }
+}
+make_tree bushy "$build/bench/gentree" "$trees/bushy" "${bushy[@]}"
+make_tree siblings python3 "$here/shapes.py" siblings "$trees/siblings" "$siblings"
+make_tree chain python3 "$here/shapes.py" chain "$trees/chain" "$chain"
+make_tree slow "$build/bench/gentree" "$trees/slow" "${slow[@]}"
+
+shape() {
+    python3 "$here/shapes.py" time --window "$build/dirtally" \
+        --run "command=$build/dirtally-report -o REPORT FOLDER" \
+        --run "engine=$build/bench/sizebench --each FOLDER" \
+        --run "floor=$build/bench/floorwalk FOLDER" \
+        --run "du=du -sb FOLDER" \
+        --run "gdu=gdu -n -p -a FOLDER" \
+        --run "ncdu=ncdu -0 -x -o /dev/null FOLDER" "$@"
 }
 
-# The tree: made once, on its own ext4 where mounting is allowed.
-if ! [ -f "$tree.done" ]; then
-    if mountpoint -q "$tree"; then
-        umount "$tree"
-    fi
-    rm -rf "$tree" "$tree.img"
-    mkdir -p "$tree"
-    if truncate -s 16G "$tree.img" && mkfs.ext4 -q -F -N 1300000 "$tree.img" && mount_image; then
-        echo "tree: on an ext4 image mounted at $tree"
-    else
-        rm -f "$tree.img"
-    fi
-    echo "generating $files files in $folders folders ..."
-    "$build/bench/gentree" "$tree/t" "$files" "$folders" > "$tree.done"
-elif [ -f "$tree.img" ] && ! mountpoint -q "$tree"; then
-    mount_image
-fi
-target="$tree/t"
-expected=$(cat "$tree.done")
-got=$("$sizebench" "$target" | awk '{print $2}')
-echo "tree: $expected bytes expected, the engine says $got"
-[ "$expected" = "$got" ] || { echo "the engine's size is wrong" >&2; exit 1; }
-
-can_drop=no
+echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB memory, $(uname -r)," \
+    "$(findmnt -no FSTYPE -T "$trees") under the trees"
+echo "date: $(date -u +%Y-%m-%dT%H:%MZ); load: $(cut -d' ' -f1-3 /proc/loadavg)"
+# The report of every folder of the tree, beside the one-level one, on the first shape only: on the
+# chain it would be ten thousand ever longer paths.
+shape --rounds "$warm_runs" --run "command-all=$build/dirtally-report --all -o REPORT FOLDER" \
+    "(1) ${bushy[0]} files in ${bushy[1]} folders, warm" "$trees/bushy"
+shape --rounds "$warm_runs" "(2) $siblings sibling folders, warm" "$trees/siblings"
+shape --rounds "$warm_runs" "(3) a chain $chain folders deep, warm" "$trees/chain"
+# gdu, a Go program, makes its system calls without the C library: the shim cannot slow it.
+shape --rounds 1 --slowfs "$slowfs:$slow_ms" --unslowed gdu \
+    "(4) ${slow[0]} files in ${slow[1]} folders, $slow_ms ms a call" "$trees/slow"
 if (sync && echo 3 > /proc/sys/vm/drop_caches) 2> /dev/null; then
-    can_drop=yes
-fi
-
-# Times the engine and the peers on one folder and prints median times and ratios. The commands
-# take turns, one run each per round, so that a burst of load from elsewhere on the machine hits
-# them all alike rather than whichever happened to be running.
-compare() {
-    local label=$1 folder=$2 rounds=$3 first=$4
-    shift 4
-    local dir
-    dir=$(mktemp -d)
-    for round in $(seq "$rounds"); do
-        local extra=("$@")
-        [ "$round" = 1 ] && extra+=($first)
-        hyperfine -N -i --style none --runs 1 "${extra[@]}" --export-json "$dir/$round.json" \
-            -n engine "$sizebench $folder" \
-            -n engine-each "$sizebench --each $folder" \
-            -n "du -sb" "du -sb $folder" \
-            -n "gdu -n" "gdu -n $folder" \
-            -n "ncdu -0" "ncdu -0 -o /dev/null $folder" > /dev/null 2>&1
-    done
-    python3 "$here/medians.py" peers "$label" "$dir"
-    rm -rf "$dir"
-}
-
-# Times the whole report runs against the engine alone on one folder: the one-level report should
-# cost no more than 1.1 times the engine, the all-sub-folders report no more than 1.5 times.
-reports() {
-    local label=$1 folder=$2 rounds=$3 dir
-    dir=$(mktemp -d)
-    for round in $(seq "$rounds"); do
-        hyperfine -N -i --style none --runs 1 --export-json "$dir/$round.json" \
-            -n engine "$sizebench $folder" \
-            -n one-level "$reportbench $folder $dir/one.txt" \
-            -n all-sub-folders "$reportbench --all $folder $dir/all.txt" > /dev/null 2>&1
-    done
-    python3 "$here/medians.py" engine "$label" "$dir"
-    rm -rf "$dir"
-}
-
-# Times dirtally-report, the whole command as a user runs it, against the peers that size each
-# sub-folder of a folder (du -sb DIR/*/, as the report does) and against the engine alone: goals
-# 2x faster than the fastest peer, within 1.05x the engine.
-command_vs_peers() {
-    local label=$1 folder=$2 rounds=$3 dir
-    dir=$(mktemp -d)
-    local subs=("$folder"/*/)
-    for round in $(seq "$rounds"); do
-        local extra=()
-        [ "$round" = 1 ] && extra+=(--warmup 1)
-        hyperfine -N -i --style none --runs 1 "${extra[@]}" --export-json "$dir/$round.json" \
-            -n engine "$sizebench --each $folder" \
-            -n dirtally-report "$command -o $dir/report.txt $folder" \
-            -n "du -sb DIR/*/" "du -sb ${subs[*]}" \
-            -n "gdu -n" "gdu -n $folder" \
-            -n "ncdu -0" "ncdu -0 -o /dev/null $folder" > /dev/null 2>&1
-    done
-    python3 "$here/medians.py" command "$label" "$dir"
-    rm -rf "$dir"
-}
-
-peak() {
-    /usr/bin/time -f "%M" "$@" 2>&1 > /dev/null | tail -1
-}
-
-echo
-echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB memory, $(uname -r)"
-echo "date: $(date -u +%Y-%m-%dT%H:%MZ)"
-echo "peak memory on the tree (KiB): engine $(peak "$sizebench" "$target")," \
-    "du $(peak du -sb "$target"), gdu $(peak gdu -n "$target")," \
-    "ncdu $(peak ncdu -0 -o /dev/null "$target")"
-
-compare "warm, generated tree (median of $warm_runs)" "$target" "$warm_runs" "--warmup 1"
-compare "warm, /usr (median of $warm_runs)" /usr "$warm_runs" "--warmup 1"
-reports "reports, warm, generated tree (median of $warm_runs)" "$target" "$warm_runs"
-command_vs_peers "dirtally-report, warm, generated tree (median of $warm_runs)" "$target" \
-    "$warm_runs"
-echo "peak memory of the all-sub-folders report on the tree (KiB):" \
-    "$(peak "$reportbench" --all "$target" /dev/null)"
-if [ "$can_drop" = yes ]; then
-    drop="sh -c 'sync; echo 3 > /proc/sys/vm/drop_caches'"
-    compare "cold, generated tree (median of $cold_runs)" "$target" "$cold_runs" "" --prepare "$drop"
-    compare "cold, /usr (median of $cold_runs)" /usr "$cold_runs" "" --prepare "$drop"
+    shape --rounds "$cold_runs" --cold "(5) ${bushy[0]} files in ${bushy[1]} folders, cold" \
+        "$trees/bushy"
 else
-    echo "cold runs skipped: caches cannot be dropped here"
+    echo "(5) cold runs skipped: caches cannot be dropped here"
 fi
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

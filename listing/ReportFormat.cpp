@@ -24,10 +24,18 @@ QString padded(const QString& text, qsizetype width) {
 
 }  // namespace
 
+QLocale withGroups(const QLocale& locale) {
+    QLocale grouping = locale;
+    grouping.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+    return grouping;
+}
+
 QString grouped(std::uint64_t value, const QLocale& locale) {
-    QLocale withGroups = locale;
-    withGroups.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-    return withGroups.toString(static_cast<qulonglong>(value));
+    // A locale of its own for every number would cost more than the number.
+    if (!locale.numberOptions().testFlag(QLocale::OmitGroupSeparator)) {
+        return locale.toString(static_cast<qulonglong>(value));
+    }
+    return withGroups(locale).toString(static_cast<qulonglong>(value));
 }
 
 QString humanSize(std::uint64_t bytes) {
@@ -136,7 +144,7 @@ using namespace report;
 
 ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale, const Counting& counting,
                            bool humanReadable)
-    : out_(out), locale_(locale), counting_(counting), humanReadable_(humanReadable) {}
+    : out_(out), locale_(withGroups(locale)), counting_(counting), humanReadable_(humanReadable) {}
 
 void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     oneLevel_ = oneLevel;

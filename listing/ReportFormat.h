@@ -25,7 +25,9 @@ inline constexpr int kUsedSpaceColumn = 82;     // the TAB before the file syste
 inline constexpr int kSizeFieldWidth = 14;
 inline constexpr int kTotalFieldWidth = 17;
 
-// A number with the locale's thousands separator, also where the locale leaves it out by default.
+// The locale with its thousands separator shown, also where it leaves it out by default.
+QLocale withGroups(const QLocale& locale);
+// A number with the locale's thousands separator (see withGroups).
 QString grouped(std::uint64_t value, const QLocale& locale);
 // A size as du -h writes it: below 1024 the bytes, else powers of 1024 with a suffix (K, M, G,
 // T, P, E), one decimal below 10, rounded up: "0", "1023", "1.0K", "4.2G", "512K".

@@ -76,7 +76,7 @@ QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEnt
         ReportWriter writer(report->stream());
         const std::unique_ptr<ReportSink> chosen = chosenSink(inputs, writer);
         ReportSink& sink = *chosen;
-        Output out{writer, sink, report->files()};
+        Output out{writer, sink, report->files(), report->linesBeforeYield()};
         lastYield_ = std::chrono::steady_clock::now();
         sink.header(inputs.folder, inputs.oneLevel, inputs.today);
         shortage_ = 0;

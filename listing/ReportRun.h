@@ -39,6 +39,7 @@ class ReportRun {
         ReportWriter& writer;
         ReportSink& sink;
         std::vector<FileIdentity> report;  // the report's files, counted in no size
+        bool linesBeforeYield;             // see ReportOutput::linesBeforeYield
     };
 
     // The run itself (ReportRun.cpp).

@@ -16,8 +16,11 @@ constexpr auto kNameAfter = std::chrono::seconds(1);
 }  // namespace
 
 void ReportRun::yieldNow(Output& out) {
-    // Whatever happens in the yield (the window closed, a signal), the lines so far are on disk.
-    out.writer.flush();
+    // Whatever happens in the yield (the window closed, a signal), the lines so far are on disk
+    // where the report keeps them; elsewhere the writer hands them over in large blocks.
+    if (out.linesBeforeYield) {
+        out.writer.flush();
+    }
     host_.yield(progress_);
     lastYield_ = std::chrono::steady_clock::now();
 }
@@ -111,8 +114,11 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
     finished_.assign(names.size(), false);
     firstPending_ = 0;
     const auto job = folders_.start(std::move(request));
+    // The header reaches the report while the engine starts; a yield per folder after it would
+    // cost a write and a pass of the host's events for every line of a wide folder.
+    yieldNow(out);
     for (std::size_t i = 0; i < names.size(); ++i) {
-        yieldNow(out);
+        pace(out);
         const QString name = report::safeName(names[i]);
         shortOf_ = name;
         if (!goingOn(out) || !awaitRoot(*job, i, name, out)) {

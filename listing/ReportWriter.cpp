@@ -24,8 +24,13 @@ ReportWriter::~ReportWriter() {
     flush();
 }
 
+// Encoded straight into the buffer: a temporary copy of every piece of every line adds up over a
+// million lines.
 void ReportWriter::write(const QString& text) {
-    pending_ += text.toUtf8();
+    const qsizetype at = pending_.size();
+    pending_.resize(at + encoder_.requiredSpace(text.size()));
+    const char* end = encoder_.appendToBuffer(pending_.data() + at, text);
+    pending_.truncate(end - pending_.constData());
     lineLength_ += codePoints(text);
 }
 
@@ -68,7 +73,8 @@ void ReportWriter::flush() {
         }
         done += written;
     }
-    pending_.clear();
+    // Emptied, not freed: the next block fills the same memory.
+    pending_.truncate(0);
 }
 
 }  // namespace dirtally

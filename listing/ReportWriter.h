@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringEncoder>
 
 class QIODevice;
 
@@ -28,6 +29,7 @@ class ReportWriter {
   private:
     QIODevice& device_;
     QByteArray pending_;
+    QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
     qsizetype lineLength_ = 0;  // characters (code points) written on the current line
     QString error_;
 };

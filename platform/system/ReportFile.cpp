@@ -166,6 +166,7 @@ bool ReportFile::adopt(int fd, QString* error) {
         files_.push_back({st.st_dev, st.st_ino});
     }
     const bool ours = fd != STDOUT_FILENO;
+    linesBeforeYield_ = ::isatty(fd) == 1;
     if (!open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
               ours ? QFileDevice::AutoCloseHandle : QFileDevice::DontCloseHandle)) {
         *error = errorString();
@@ -205,7 +206,11 @@ std::unique_ptr<ReportFile> ReportFile::openInPlace(const Path& path, QString* e
         return nullptr;
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    return file->adopt(fd, error) ? std::move(file) : nullptr;
+    if (!file->adopt(fd, error)) {
+        return nullptr;
+    }
+    file->linesBeforeYield_ = true;
+    return file;
 }
 
 namespace {

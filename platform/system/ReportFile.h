@@ -43,6 +43,7 @@ class ReportFile final : public QFile, public ReportOutput {
 
     QIODevice& stream() override { return *this; }
     std::vector<FileIdentity> files() const override { return files_; }
+    bool linesBeforeYield() const override { return linesBeforeYield_; }
     bool finish(QString* error) override;
 
   private:
@@ -59,6 +60,7 @@ class ReportFile final : public QFile, public ReportOutput {
     std::string name_;
     std::string temporary_;
     std::vector<FileIdentity> files_;
+    bool linesBeforeYield_ = false;
 };
 
 }  // namespace dirtally

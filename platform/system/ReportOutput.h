@@ -18,6 +18,11 @@ class ReportOutput {
     virtual QIODevice& stream() = 0;
     // The files the report takes up while it is written: no size may count them.
     virtual std::vector<FileIdentity> files() const = 0;
+    // Whether every line written must be in the stream before the run yields: so it is for a
+    // report written in place, which keeps its lines however the program ends, and for a
+    // terminal, which shows them as they come. Otherwise the lines go in large blocks; a report
+    // that replaces another is of no use until it is whole.
+    virtual bool linesBeforeYield() const = 0;
     // The report is whole, its closing block written out: a report that replaces another takes
     // its place now. False with the reason when it cannot.
     virtual bool finish(QString* error) = 0;

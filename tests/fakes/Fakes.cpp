@@ -9,16 +9,17 @@ class FakeSizingJob final : public SizingJob {
   public:
     FakeSizingJob(std::vector<FolderSize> results, std::vector<std::vector<FolderNode>> trees,
                   std::vector<std::vector<ReadFailure>> failures,
-                  std::function<void(std::size_t)> onWait)
+                  std::function<void(std::size_t)> onWait, std::set<std::size_t> notYet)
         : results_(std::move(results)),
           trees_(std::move(trees)),
           failures_(std::move(failures)),
-          onWait_(std::move(onWait)) {}
+          onWait_(std::move(onWait)),
+          notYet_(std::move(notYet)) {}
     bool wait(std::size_t root, std::chrono::milliseconds) override {
         if (onWait_) {
             onWait_(root);
         }
-        return true;
+        return notYet_.erase(root) == 0;
     }
     FolderSize result(std::size_t root) const override {
         return cancelled_ ? FolderSize::unreadable() : results_.at(root);
@@ -34,6 +35,7 @@ class FakeSizingJob final : public SizingJob {
     std::vector<std::vector<FolderNode>> trees_;
     std::vector<std::vector<ReadFailure>> failures_;
     std::function<void(std::size_t)> onWait_;
+    std::set<std::size_t> notYet_;
     bool cancelled_ = false;
 };
 }  // namespace
@@ -61,7 +63,7 @@ std::unique_ptr<SizingJob> FakeFolderInfo::start(SizingRequest request) {
     }
     requests.push_back(std::move(request));
     return std::make_unique<FakeSizingJob>(std::move(results), std::move(trees), std::move(failed),
-                                           onWait);
+                                           onWait, notYet);
 }
 
 std::optional<DriveSpace> FakeFolderInfo::driveSpace(const Path& path) {

@@ -55,6 +55,8 @@ class FakeFolderInfo final : public FolderInfo {
     std::vector<Path> spaceQueries;
     // Runs while a root is awaited, before its result is given (a test's way into the wait).
     std::function<void(std::size_t root)> onWait;
+    // Roots still being sized when first awaited: the run yields before it waits for them again.
+    std::set<std::size_t> notYet;
 
   private:
     std::map<std::string, FolderSize> sizes_;

@@ -78,6 +78,7 @@ class FakeRunHost final : public RunHost {
             : device_(std::move(device)), finishes_(finishes) {}
         QIODevice& stream() override { return *device_; }
         std::vector<FileIdentity> files() const override { return {{7, 42}}; }
+        bool linesBeforeYield() const override { return true; }
         bool finish(QString*) override { return ++finishes_; }
 
       private:

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include "MainWindowFixture.h"
@@ -333,10 +334,14 @@ class TestMainWindow : public QObject {
         MainWindowFixture f;
         QVERIFY(f.show());
         QByteArray atClose;
+        // The close box is clicked while the second folder is sized, and handled in the yield.
+        f.fakes.folders.notYet = {1};
         f.fakes.folders.onWait = [&](std::size_t root) {
             if (root == 1 && atClose.isEmpty()) {
-                f.form->close();
-                atClose = report(f);
+                QTimer::singleShot(0, f.form.get(), [&] {
+                    f.form->close();
+                    atClose = report(f);
+                });
             }
         };
         f.find<QPushButton>("Command4")->click();
