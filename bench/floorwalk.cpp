@@ -28,7 +28,7 @@ constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // An open folder whose sub-folders are still to be opened: it closes when the last one is.
 struct Folder {
-    explicit Folder(int fd) : fd(fd) {}
+    explicit Folder(int handle) : fd(handle) {}
     ~Folder() { ::close(fd); }
     int fd;
 };

@@ -114,7 +114,7 @@ std::optional<QString> rowError(const QList<Field>& fields, qsizetype columns) {
     if (!name) {
         return QStringLiteral("the folder's name is not UTF-8");
     }
-    if (const std::optional<QString> error = shownNameError(*name)) {
+    if (std::optional<QString> error = shownNameError(*name)) {
         return error;
     }
     if (fields[0].bytes.isEmpty()) {

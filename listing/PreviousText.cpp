@@ -89,7 +89,7 @@ std::optional<QString> nameError(const QString& name) {
     if (name.isEmpty()) {
         return QStringLiteral("a size without a folder");
     }
-    if (const std::optional<QString> error = shownNameError(name)) {
+    if (std::optional<QString> error = shownNameError(name)) {
         return error;
     }
     if (name.contains(QLatin1Char('?')) || name.contains(QChar::ReplacementCharacter)) {
@@ -122,7 +122,7 @@ std::optional<QString> readFolderLine(const QString& line, const QString& longNa
     while (name.endsWith(QLatin1Char(' '))) {
         name.chop(1);
     }
-    if (const std::optional<QString> error = nameError(name)) {
+    if (std::optional<QString> error = nameError(name)) {
         return error;
     }
     const QString field = line.mid(tab + 1).section(QLatin1Char('\t'), 0, 0);

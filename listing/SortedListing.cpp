@@ -63,8 +63,8 @@ void SortedListing::closing(Closing block, std::uint64_t value) {
               : order_ == ListOrder::Change ? byGrowth
               : order_ == ListOrder::Size   ? bySize
                                             : first);
-    for (const ListedFolder& listed : held_) {
-        format_->folder(listed);
+    for (const ListedFolder& entry : held_) {
+        format_->folder(entry);
     }
     held_.clear();
     format_->closing(block, value);

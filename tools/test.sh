@@ -131,5 +131,5 @@ targets=$(find "$here/tests/fuzz" -name 'fuzz_*.cpp' | wc -l)
 summary+=("fuzz: $fuzzed of $targets targets fuzzed without a crash")
 ((fuzzed == targets))
 
-phase done
+phase "all done"
 printf '%s\n' "${summary[@]}"

@@ -51,19 +51,19 @@ FolderListing FakeDirectoryReader::read(const Path& folder) {
 
 std::unique_ptr<SizingJob> FakeFolderInfo::start(SizingRequest request) {
     std::vector<FolderSize> results;
-    std::vector<std::vector<FolderNode>> trees;
+    std::vector<std::vector<FolderNode>> rootTrees;
     std::vector<std::vector<ReadFailure>> failed;
     for (const std::string& child : request.children) {
         const auto size = sizes_.find(child);
         results.push_back(size == sizes_.end() ? FolderSize::unreadable() : size->second);
-        const auto tree = this->trees.find(child);
-        trees.push_back(tree == this->trees.end() ? std::vector<FolderNode>{} : tree->second);
+        const auto tree = trees.find(child);
+        rootTrees.push_back(tree == trees.end() ? std::vector<FolderNode>{} : tree->second);
         const auto failure = failures.find(child);
         failed.push_back(failure == failures.end() ? std::vector<ReadFailure>{} : failure->second);
     }
     requests.push_back(std::move(request));
-    return std::make_unique<FakeSizingJob>(std::move(results), std::move(trees), std::move(failed),
-                                           onWait, notYet);
+    return std::make_unique<FakeSizingJob>(std::move(results), std::move(rootTrees),
+                                           std::move(failed), onWait, notYet);
 }
 
 std::optional<DriveSpace> FakeFolderInfo::driveSpace(const Path& path) {
