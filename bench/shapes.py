@@ -131,8 +131,8 @@ class Window:
 def time_shape(args):
     names, commands = [], {}
     report_dir = tempfile.mkdtemp(prefix="dirtally-bench-")
-    for spec in args.run:
-        name, command = spec.split("=", 1)
+    for entry in args.run:
+        name, command = entry.split("=", 1)
         names.append(name)
         commands[name] = [part.replace("FOLDER", args.folder)
                           .replace("REPORT", os.path.join(report_dir, "report.txt"))
