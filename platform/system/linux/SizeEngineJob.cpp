@@ -106,7 +106,7 @@ void Job::endAll(int error) {
             std::lock_guard lock(resultLock_);
             failures_[i].push_back({request_.children[i], error});
         }
-        finishRoot(i, {true, size, {}});
+        finishRoot(i, size);
     }
 }
 
@@ -114,31 +114,38 @@ bool Job::wait(std::size_t root, std::chrono::milliseconds timeout) {
     if (root >= results_.size()) {
         return false;
     }
+    RootResult& awaited = results_[root];
+    if (awaited.done.load(std::memory_order_acquire)) {
+        return true;
+    }
+    // The count goes up before `done` is looked at again, and the root's end sets `done` before
+    // it looks at the count: one of the two sees the other, so no wake-up is lost.
     std::unique_lock lock(resultLock_);
-    return resultReady_.wait_for(lock, timeout, [&] { return results_[root].done; });
+    awaited.waiters.fetch_add(1);
+    const bool done = resultReady_.wait_for(lock, timeout, [&] { return awaited.done.load(); });
+    awaited.waiters.fetch_sub(1);
+    return done;
 }
 
 FolderSize Job::result(std::size_t root) const {
-    std::lock_guard lock(resultLock_);
-    if (root >= results_.size() || !results_[root].done) {
+    if (root >= results_.size() || !results_[root].done.load(std::memory_order_acquire)) {
         return FolderSize::unreadable();
     }
     return results_[root].size;
 }
 
 std::vector<ReadFailure> Job::failures(std::size_t root) const {
-    std::lock_guard lock(resultLock_);
-    if (root >= results_.size() || !results_[root].done) {
+    if (root >= results_.size() || !results_[root].done.load(std::memory_order_acquire)) {
         return {};
     }
+    std::lock_guard lock(resultLock_);
     const auto found = failures_.find(root);
     return found != failures_.end() ? found->second : std::vector<ReadFailure>{};
 }
 
 const std::vector<FolderNode>& Job::tree(std::size_t root) const {
     static const std::vector<FolderNode> kNone;
-    std::lock_guard lock(resultLock_);
-    if (root >= results_.size() || !results_[root].done) {
+    if (root >= results_.size() || !results_[root].done.load(std::memory_order_acquire)) {
         return kNone;
     }
     return results_[root].tree;
@@ -195,13 +202,18 @@ void Job::push(std::span<Node* const> nodes) {
     }
 }
 
-void Job::finishRoot(std::size_t index, RootResult result) {
-    {
-        std::lock_guard lock(resultLock_);
-        result.done = true;
-        results_[index] = std::move(result);
+// Wakes only those waiting for this root, and takes the lock only then: a job of many small
+// roots would otherwise have the caller's thread woken, and the workers wait for its lock, once
+// a root.
+void Job::finishRoot(std::size_t index, FolderSize size, std::vector<FolderNode> tree) {
+    RootResult& root = results_[index];
+    root.size = size;
+    root.tree = std::move(tree);
+    root.done.store(true);
+    if (root.waiters.load() > 0) {
+        { std::lock_guard lock(resultLock_); }
+        resultReady_.notify_all();
     }
-    resultReady_.notify_all();
 }
 
 }  // namespace dirtally::sizeengine

@@ -58,8 +58,11 @@ class Job final : public SizingJob {
             calls.store(calls.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         }
     };
+    // Written once by the worker that ends the root, then only read: `done` publishes it, so
+    // that reading a root's result takes no lock the workers take.
     struct RootResult {
-        bool done = false;
+        std::atomic<bool> done{false};
+        std::atomic<unsigned> waiters{0};  // callers asleep on this root; only they need waking
         FolderSize size;
         std::vector<FolderNode> tree;
     };
@@ -113,7 +116,7 @@ class Job final : public SizingJob {
     void settle(Node* node);
     void finishRoot(Node* root);
     void publish(Node* root);
-    void finishRoot(std::size_t index, RootResult result);
+    void finishRoot(std::size_t index, FolderSize size, std::vector<FolderNode> tree = {});
     // A folder's path from the sizing's parent, starting with its root's name.
     std::string pathOf(const Node& node) const;
 
@@ -130,8 +133,9 @@ class Job final : public SizingJob {
     std::mutex stackLock_;
     std::condition_variable stackReady_;
     std::vector<Node*> stack_;
-    std::size_t rootsLeft_ = 0;  // under stackLock_
-    std::size_t idle_ = 0;       // workers waiting for work; under stackLock_
+    // Changed by each root's end without the lock, which the last one takes to wake the sleepers.
+    std::atomic<std::size_t> rootsLeft_{0};
+    std::size_t idle_ = 0;  // workers waiting for work; under stackLock_
 
     // One worker at a time waits out a shortage of handles, so that the others, holding none,
     // cannot make it look hopeless.
@@ -139,7 +143,7 @@ class Job final : public SizingJob {
     unsigned triesAlone_ = 0;  // failed tries with nothing of this sizing open; under the lock
 
     mutable std::mutex resultLock_;
-    std::condition_variable resultReady_;
+    std::condition_variable resultReady_;  // under resultLock_
     std::vector<RootResult> results_;
     // By root, only for those that have any; under resultLock_.
     std::unordered_map<std::size_t, std::vector<ReadFailure>> failures_;

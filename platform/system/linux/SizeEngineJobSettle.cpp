@@ -158,12 +158,9 @@ void Job::finishRoot(Node* root) {
             publish(walked_[published_]);
         }
     }
-    bool last = false;
-    {
-        std::lock_guard lock(stackLock_);
-        last = --rootsLeft_ == 0;
-    }
-    if (last) {
+    if (rootsLeft_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+        // Taken and let go so that no worker or pacer is between its check and its sleep.
+        { std::lock_guard lock(stackLock_); }
         stackReady_.notify_all();
         lastRootDone_.notify_all();
     }
@@ -171,14 +168,15 @@ void Job::finishRoot(Node* root) {
 
 void Job::publish(Node* root) {
     const std::size_t index = root->root;
-    RootResult result{true, sizeOf(*root), {}};
+    FolderSize size = sizeOf(*root);
+    std::vector<FolderNode> tree;
     try {
-        result.tree = takeTree(*root);
+        tree = takeTree(*root);
     } catch (const std::bad_alloc&) {
-        result.size = FolderSize::outOfResources(ENOMEM);
+        size = FolderSize::outOfResources(ENOMEM);
     }
     freeTree(root);
-    finishRoot(index, std::move(result));
+    finishRoot(index, size, std::move(tree));
 }
 
 }  // namespace dirtally::sizeengine
