@@ -6,13 +6,19 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <new>
 #include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/system/LongPath.h"
 
 namespace dirtally::sizeengine {
+
+namespace {
+constexpr auto kGatherRoots = std::chrono::milliseconds(1);
+}  // namespace
 
 Job::Job(SizingRequest request, const JobOptions& options)
     : request_(std::move(request)),
@@ -117,6 +123,16 @@ bool Job::wait(std::size_t root, std::chrono::milliseconds timeout) {
     RootResult& awaited = results_[root];
     if (awaited.done.load(std::memory_order_acquire)) {
         return true;
+    }
+    // A root not done yet is first given a moment without a wake-up: the roots of a wide folder
+    // end microseconds apart, and a caller woken for each takes a core from the workers each
+    // time; after the moment the next few hundred are done and their waits return at once.
+    if (const auto moment = std::min(timeout, kGatherRoots); moment.count() > 0) {
+        std::this_thread::sleep_for(moment);
+        timeout -= moment;
+        if (awaited.done.load(std::memory_order_acquire)) {
+            return true;
+        }
     }
     // The count goes up before `done` is looked at again, and the root's end sets `done` before
     // it looks at the count: one of the two sees the other, so no wake-up is lost.
