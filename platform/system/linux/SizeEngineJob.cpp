@@ -39,16 +39,8 @@ Job::Job(SizingRequest request, const JobOptions& options)
         links_ = std::make_unique<Links>(count);
         walked_.resize(count);
     }
-    for (std::size_t i = count; i-- > 0;) {
-        const std::string& name = request_.children[i];
-        stack_.push_back(new Node(nullptr, i, name.empty() ? "." : name, request_.keepTree));
-    }
     if (const int error = count == 0 ? 0 : startWorkers(firstWorkers()); error != 0) {
         // Not one thread: sizing on the caller's thread instead would block it for as long.
-        for (Node* root : stack_) {
-            delete root;
-        }
-        stack_.clear();
         rootsLeft_ = 0;
         endAll(error);
         return;
@@ -177,17 +169,47 @@ void Job::work(Scratch& scratch) {
     }
 }
 
+// The folders found first, then the next root: depth first, so that few folders wait at a time.
 Node* Job::pop() {
-    std::unique_lock lock(stackLock_);
-    ++idle_;
-    stackReady_.wait(lock, [&] { return !stack_.empty() || rootsLeft_ == 0; });
-    --idle_;
-    if (stack_.empty()) {
-        return nullptr;
+    for (;;) {
+        std::size_t root = 0;
+        {
+            std::unique_lock lock(stackLock_);
+            ++idle_;
+            stackReady_.wait(lock, [&] {
+                return !stack_.empty() || nextRoot_ < results_.size() || rootsLeft_ == 0;
+            });
+            --idle_;
+            if (!stack_.empty()) {
+                Node* node = stack_.back();
+                stack_.pop_back();
+                return node;
+            }
+            if (nextRoot_ == results_.size()) {
+                return nullptr;
+            }
+            root = nextRoot_++;
+        }
+        if (Node* node = newRoot(root)) {
+            return node;
+        }
     }
-    Node* node = stack_.back();
-    stack_.pop_back();
-    return node;
+}
+
+// Where memory runs out for the root's node, the root is out of resources and named as such.
+Node* Job::newRoot(std::size_t index) {
+    const std::string& name = request_.children[index];
+    try {
+        return new Node(nullptr, index, name.empty() ? "." : name, request_.keepTree);
+    } catch (const std::bad_alloc&) {
+    }
+    try {
+        std::lock_guard lock(resultLock_);
+        failures_[index].push_back({name, ENOMEM});
+    } catch (const std::bad_alloc&) {
+    }
+    finishRoot(index, nullptr);
+    return nullptr;
 }
 
 void Job::push(std::span<Node* const> nodes) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <thread>
 #include <unordered_map>
@@ -73,6 +74,7 @@ class Job final : public SizingJob {
     void endAll(int error);
     void work(Scratch& scratch);
     Node* pop();
+    Node* newRoot(std::size_t index);
     void push(std::span<Node* const> nodes);
 
     // How many workers run (SizeEngineJobPace.cpp).
@@ -114,8 +116,8 @@ class Job final : public SizingJob {
     void name(Node& node, int error);
     void done(Node& node);
     void settle(Node* node);
-    void finishRoot(Node* root);
-    void publish(Node* root);
+    void finishRoot(std::size_t index, Node* root);
+    void publish(std::size_t index, Node* root);
     void finishRoot(std::size_t index, FolderSize size, std::vector<FolderNode> tree = {});
     // A folder's path from the sizing's parent, starting with its root's name.
     std::string pathOf(const Node& node) const;
@@ -133,6 +135,9 @@ class Job final : public SizingJob {
     std::mutex stackLock_;
     std::condition_variable stackReady_;
     std::vector<Node*> stack_;
+    // Roots are taken in order once the stack is empty, each made a node only then: a folder of
+    // many sub-folders keeps no node for each while they wait. Under stackLock_.
+    std::size_t nextRoot_ = 0;
     // Changed by each root's end without the lock, which the last one takes to wake the sleepers.
     std::atomic<std::size_t> rootsLeft_{0};
     std::size_t idle_ = 0;  // workers waiting for work; under stackLock_
@@ -152,7 +157,9 @@ class Job final : public SizingJob {
     // each once the roots before it are walked too, with its linked files credited.
     std::unique_ptr<Links> links_;
     std::mutex publishLock_;
-    std::vector<Node*> walked_;  // roots walked and not yet handed over; under publishLock_
+    // Roots walked and not yet handed over (a null node where memory ran out for the root's own);
+    // under publishLock_.
+    std::vector<std::optional<Node*>> walked_;
     std::size_t published_ = 0;  // under publishLock_
 
     // Only the constructor and the pacer start workers; each has its scratch, kept by the job.

@@ -144,18 +144,18 @@ void Job::settle(Node* node) {
         }
         node = parent;
     }
-    finishRoot(node);
+    finishRoot(node->root, node);
 }
 
-void Job::finishRoot(Node* root) {
+void Job::finishRoot(std::size_t index, Node* root) {
     if (!links_) {
-        publish(root);
+        publish(index, root);
     } else {
         std::lock_guard lock(publishLock_);
-        walked_[root->root] = root;
+        walked_[index] = root;
         for (; published_ < walked_.size() && walked_[published_]; ++published_) {
             links_->credit(published_);
-            publish(walked_[published_]);
+            publish(published_, *walked_[published_]);
         }
     }
     if (rootsLeft_.fetch_sub(1, std::memory_order_acq_rel) == 1) {
@@ -166,8 +166,11 @@ void Job::finishRoot(Node* root) {
     }
 }
 
-void Job::publish(Node* root) {
-    const std::size_t index = root->root;
+void Job::publish(std::size_t index, Node* root) {
+    if (!root) {
+        finishRoot(index, FolderSize::outOfResources(ENOMEM));
+        return;
+    }
     FolderSize size = sizeOf(*root);
     std::vector<FolderNode> tree;
     try {
