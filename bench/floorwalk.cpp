@@ -1,6 +1,9 @@
 // The floor the report command is measured against: the least a walk of a tree can do to add up
 // its files' apparent sizes. Two threads, one getdents64 per batch of entries and one statx per
 // entry that is not a folder (a folder's type comes from d_type), nothing written but the total.
+// The sub-folders of each batch are handed to the other thread at once, so that a wide folder is
+// not read by one thread while the other waits for the whole of it. An openat2 that stays on the
+// mount, as the engine opens folders, was measured to cost what this openat costs.
 // It keeps none of the rules the engine keeps (mounts, loops, unreadable folders, depth without
 // handles): it is the cost of the system calls alone.
 //
@@ -86,13 +89,14 @@ class Walk {
                     }
                 }
             }
-        }
-        if (!found.empty()) {
-            const std::lock_guard lock(mutex_);
-            for (Pending& pending : found) {
-                stack_.push_back(std::move(pending));
+            if (!found.empty()) {
+                const std::lock_guard lock(mutex_);
+                for (Pending& pending : found) {
+                    stack_.push_back(std::move(pending));
+                }
+                found.clear();
+                ready_.notify_all();
             }
-            ready_.notify_all();
         }
     }
 
