@@ -179,7 +179,7 @@ def print_shape(args, names, times, cpu, memory):
         runs = " ".join(f"{t:.3f}" for t in times[name])
         note = " (not slowed)" if name in args.unslowed and args.slowfs else ""
         processor = f"  cpu {cpu_median[name]:7.3f} s" if name in cpu_median else ""
-        print(f"  {name:12s} {median[name]:8.3f} s{processor}  peak {memory[name] / 1024:7.1f} MB"
+        print(f"  {name:15s} {median[name]:8.3f} s{processor}  peak {memory[name] / 1024:7.1f} MB"
               f"  (runs: {runs}){note}")
 
     def ratio(text, numerator, denominator, goal, higher_is_better=False):
