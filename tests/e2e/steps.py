@@ -4,7 +4,6 @@ import os
 import time
 
 import reference
-from app import ERROR_TITLE
 from session import CaseFailure, check, wait_until
 
 REPORT = "Dirtallied.txt"
