@@ -445,13 +445,18 @@ def refuses_root_folder(context):
                   f"the program ended without its message (status {app.process.returncode})")
             return [w for w, n in zip(app.windows(), names) if n == "Dirtally error"]
         box = wait_until(box_without_main_window, 15, "the message box \"Dirtally error\"")[0]
+        # With no main window to stand over, the box settles in the middle of the screen once the
+        # window manager has framed it.
+        def centre():
+            (x, y, width, height), (left, right, top, bottom) = context.session.geometry(box)
+            return x - left + (left + width + right) / 2, y - top + (top + height + bottom) / 2
+        try:
+            wait_until(lambda: all(abs(c - s / 2) <= 4 for c, s in zip(centre(), SCREEN)), 3,
+                       "the box in the middle of the screen")
+        except CaseFailure:
+            raise CaseFailure(f"the box's centre is at {centre()}; the screen's at "
+                              f"{SCREEN[0] // 2}, {SCREEN[1] // 2}") from None
         context.session.screenshot("refused-from-root", box)
-        # With no main window to stand over, the box stands in the middle of the screen.
-        (x, y, width, height), (left, right, top, bottom) = context.session.geometry(box)
-        centre = (x - left + (left + width + right) / 2, y - top + (top + height + bottom) / 2)
-        check(abs(centre[0] - SCREEN[0] / 2) <= 4 and abs(centre[1] - SCREEN[1] / 2) <= 4,
-              f"the box's centre is at {centre[0]:g}, {centre[1]:g}; the screen's at "
-              f"{SCREEN[0] // 2}, {SCREEN[1] // 2}")
         context.session.x("xdotool", "windowactivate", "--sync", str(box), check_rc=False)
         app.key("Return")
         app.wait_exit(5)
