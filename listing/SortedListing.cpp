@@ -55,7 +55,7 @@ void SortedListing::folder(const ListedFolder& listed) {
 }
 
 // The lines are sorted as pointers, each far smaller than its line. Folders gone since the
-// previous report stay after the others.
+// previous report stay after the others, in the same order among themselves.
 void SortedListing::closing(Closing block, std::uint64_t value) {
     const auto gone = [](const ListedFolder& f) {
         return f.change && f.change->kind == SizeChange::Kind::Gone;
@@ -77,8 +77,11 @@ void SortedListing::closing(Closing block, std::uint64_t value) {
                         : order_ == ListOrder::Change ? byGrowth
                         : order_ == ListOrder::Size   ? bySize
                                                       : first_;
-    std::sort(lines.begin(), lines.begin() + listed,
-              [order](const ListedFolder* a, const ListedFolder* b) { return order(*a, *b); });
+    const auto before = [order](const ListedFolder* a, const ListedFolder* b) {
+        return order(*a, *b);
+    };
+    std::sort(lines.begin(), lines.begin() + listed, before);
+    std::sort(lines.begin() + listed, lines.end(), before);
     for (const ListedFolder* line : lines) {
         format_->folder(*line);
     }
