@@ -2,6 +2,7 @@
 // any further columns (a comparison's "change") passed over.
 #include <QList>
 
+#include "listing/CsvFormat.h"
 #include "listing/PreviousReport.h"
 
 namespace dirtally::previous {
@@ -81,15 +82,16 @@ class CsvReader {
     qsizetype line_ = 1;
 };
 
-// A name that a spreadsheet would take for a formula is written quoted, after an apostrophe that
-// keeps it text; the apostrophe is not part of the name.
+// The apostrophe the writer puts before a quoted name (see CsvFormat::apostrophed) is not part of
+// the name.
 std::string nameOf(const Field& field) {
-    static const QByteArrayView kFormulaStarts("=+-@\t\r");
-    if (field.quoted && field.bytes.size() > 1 && field.bytes.at(0) == '\'' &&
-        kFormulaStarts.contains(field.bytes.at(1))) {
-        return field.bytes.mid(1).toStdString();
+    const QByteArray& bytes = field.bytes;
+    if (field.quoted && bytes.size() > 1 && bytes.at(0) == '\'' &&
+        CsvFormat::apostrophed(QLatin1Char(bytes.at(1)),
+                               bytes.size() > 2 ? QLatin1Char(bytes.at(2)) : QChar())) {
+        return bytes.mid(1).toStdString();
     }
-    return field.bytes.toStdString();
+    return bytes.toStdString();
 }
 
 // The bytes column: a plain integer, empty where the size could not be read.

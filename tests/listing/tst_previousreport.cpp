@@ -54,7 +54,8 @@ class TestPreviousReport : public QObject {
                               {QString(90, QChar(0xe9)).toUtf8(), FolderSize()},
                               {"trailing  ", FolderSize::of(5)},
                               {"comma, \"quote\"", FolderSize::of(1)},
-                              {"=SUM(A1)", FolderSize::of(2)}};
+                              {"=SUM(A1)", FolderSize::of(2)},
+                              {"'=SUM(A1), '", FolderSize::of(3)}};
         const QDate day(2026, 12, 6);
         const Counting disk{true, false, false, {"*.tmp", "/a  (b)"}};
         QTest::newRow("text, one level")
@@ -137,8 +138,8 @@ class TestPreviousReport : public QObject {
             << QByteArray(R"({"program":"dirtally-report","mode":"deep","folders":[]})")
             << QStringList{} << "\"mode\"";
         QTest::newRow("csv formula kept as text")
-            << QByteArray("folder,bytes\r\n\"'=x\",1\r\n'=y,2\r\n") << QStringList{"=x", "'=y"}
-            << "";
+            << QByteArray("folder,bytes\r\n\"'=x\",1\r\n'=y,2\r\n\"''=z,\",3\r\n\"'a,\",4\r\n")
+            << QStringList{"=x", "'=y", "'=z,", "'a,"} << "";
         QTest::newRow("csv size") << QByteArray("folder,bytes\r\na,1\r\nb,-2\r\n") << QStringList{}
                                   << "line 3: the size \"-2\"";
         QTest::newRow("csv columns")
