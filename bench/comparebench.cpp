@@ -51,8 +51,9 @@ void measure(const char* label, const RunInputs& inputs, std::size_t folders,
         RunInputs run = inputs;
         if (!previous.empty()) {
             QString why;
-            const auto report = PreviousReport::read(*fileContents(previous, &why), &why);
-            run.comparison = std::make_shared<Comparison>(*report);
+            int error = 0;
+            auto report = PreviousReport::read(*openForReading(previous, &error), &why);
+            run.comparison = std::make_shared<Comparison>(std::move(*report));
         }
         QFile null(QStringLiteral("/dev/null"));
         null.open(QIODevice::WriteOnly);

@@ -99,6 +99,9 @@ void JsonFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     if (comparison_) {
         const std::optional<QDate>& then = comparison_->previous().date;
         start.add("previous_date", then ? string(then->toString(Qt::ISODate)) : "null");
+        if (comparison_->previous().none) {
+            start.add("first_report", QByteArray("true"));
+        }
     }
     // The object stays open for the folders, written one by one as they are sized.
     out_.write(QString::fromUtf8('{' + start.members() + ",\"folders\":["));

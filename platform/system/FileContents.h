@@ -1,15 +1,14 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <optional>
+#include <QIODevice>
+#include <memory>
 
 #include "platform/system/Path.h"
 
 namespace dirtally {
 
-// The whole of a file (or of what a pipe gives), read through its path's own bytes; nothing,
-// with the system's reason, when it cannot be read.
-std::optional<QByteArray> fileContents(const Path& path, QString* error);
+// A file (or a pipe) opened through its path's own bytes, to be read as a stream; nothing, with
+// errno's value in `error`, when it cannot be opened.
+std::unique_ptr<QIODevice> openForReading(const Path& path, int* error);
 
 }  // namespace dirtally

@@ -126,7 +126,7 @@ def refusals(command, root):
         error = done.stderr.decode()
         expect(done.returncode == 2 and previous in error and why in error and
                error.count("\n") == 1 and not os.path.exists(output), f"{args}: {done!r}")
-    for content, why in ((b'{"program":"dirtally-report","folders":[', "line 1:"),
+    for content, why in ((b'{"program":"dirtally-report","folders":[', "line 2: the report ends"),
                          (None, "No such file or directory")):
         os.remove(previous)
         if content is not None:
