@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonArray>
+
 #include "listing/ReportSink.h"
 #include "platform/system/Counting.h"
 
@@ -27,6 +30,8 @@ class JsonFormat final : public ReportSink {
     Counting counting_;
     bool first_ = true;
     const Comparison* comparison_ = nullptr;
+    QJsonArray escaping_{QString()};  // the one string Qt's JSON writer escapes for a line
+    QByteArray line_;
 };
 
 }  // namespace dirtally

@@ -70,9 +70,16 @@ def table_of_changes(command, root):
     folder = trees.build(os.path.join(root, "Tree"), BEFORE)
     os.chmod(os.path.join(folder, "was shut"), 0)
     owned(root)
-    for kind in ("text", "csv", "json"):
-        done = run(command, f"--format={kind}", "-o", os.path.join(root, kind), folder)
-        expect(done.returncode in (0, 3), f"first {kind} report: {done!r}")
+    # A cron job's first run of --compare: no report yet to replace, every folder new (and the
+    # total, in text); each is then the previous report of the runs below.
+    first = {"text": b"(compared with no earlier report)", "csv": b"folder,bytes,change\r\n",
+             "json": b'"previous_date":null,"first_report":true'}
+    for kind, mark in first.items():
+        done = run(command, "--compare", f"--format={kind}", "-o", os.path.join(root, kind), folder)
+        with open(os.path.join(root, kind), "rb") as report:
+            written = report.read()
+        expect(done.returncode in (0, 3) and mark in written and
+               written.count(b"new") == len(BEFORE) + (kind == "text"), f"first {kind}: {done!r}")
     change_tree(folder)
     for kind in ("text", "csv", "json"):
         done = run(command, f"--compare={os.path.join(root, kind)}", "--format=json", "-o", "-",
