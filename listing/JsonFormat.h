@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QJsonArray>
 
 #include "listing/ReportSink.h"
 #include "platform/system/Counting.h"
@@ -30,8 +29,7 @@ class JsonFormat final : public ReportSink {
     Counting counting_;
     bool first_ = true;
     const Comparison* comparison_ = nullptr;
-    QJsonArray escaping_{QString()};  // the one string Qt's JSON writer escapes for a line
-    QByteArray line_;
+    QByteArray line_;  // a folder's line, its memory kept for the next
 };
 
 }  // namespace dirtally

@@ -129,6 +129,12 @@ class TestPreviousReport : public QObject {
                               << QStringList{"a/b", "c"} << "";
         QTest::newRow("json syntax")
             << QByteArray("{\n\"program\":\n}") << QStringList{} << "line 3: ";
+        // Read a line at a time, as written; its lines checked as they come.
+        QTest::newRow("json lines") << QByteArray(
+                                           "{\"program\":\"dirtally-report\",\"folders\":[\r\n"
+                                           "{\"path\":\"a\",\"bytes\":1}\r\n"
+                                           "{\"path\":\"b\",\"bytes\":2}\r\n],\"total\":3}")
+                                    << QStringList{} << "line 3: a folder not after a comma";
         QTest::newRow("json negative size")
             << QByteArray(R"({"program":"dirtally-report","folders":[{"path":"a","bytes":-1}]})")
             << QStringList{} << "folder 1 of \"folders\"";
