@@ -160,6 +160,9 @@ class TestPreviousReport : public QObject {
         QTest::newRow("text size past 64 bits")
             << head + "Ab" + QByteArray(80, ' ') + "\t 18,446,744,073,709,551,616\r\n" + end
             << QStringList{} << "line 8: the size";
+        QTest::newRow("text rounded size")
+            << head + "Ab" + QByteArray(80, ' ') + "\t           4.2G\r\n" + end << QStringList{}
+            << "line 8: the size \"4.2G\" is rounded (--human-readable)";
         QTest::newRow("text unfinished")
             << head + "Ab" + QByteArray(80, ' ') + "\t             1\r\n"
             << QStringList{} << "line 9: the report ends early";
