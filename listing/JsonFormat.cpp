@@ -68,10 +68,13 @@ void append(QByteArray& line, const char* key, QByteArrayView value) {
     line.append(",\"").append(key).append("\":").append(value);
 }
 
-void append(QByteArray& line, const char* key, std::uint64_t value) {
-    char digits[24];
-    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-    append(line, key, QByteArrayView(digits, end - digits));
+// A number of bytes, negative where it is a shrinking, null where it is not known.
+void append(QByteArray& line, const char* key, const std::optional<std::uint64_t>& value,
+            bool negative = false) {
+    char digits[24] = "-";
+    const auto end = std::to_chars(digits + 1, std::end(digits), value.value_or(0)).ptr;
+    append(line, key,
+           value ? QByteArrayView(digits + (negative ? 0 : 1), end) : QByteArrayView("null"));
 }
 
 }  // namespace
@@ -143,8 +146,8 @@ void JsonFormat::folder(const ListedFolder& listed) {
                                         : QStringLiteral("could not be read")));
     }
     if (change) {
-        append(line_, "change", signedChange(*change));
-        append(line_, "previous_bytes", number(change->previous));
+        append(line_, "change", change->amount, change->shrank);
+        append(line_, "previous_bytes", change->previous);
     }
     if (change && change->kind == SizeChange::Kind::New) {
         append(line_, "new", "true");

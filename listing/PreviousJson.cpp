@@ -22,20 +22,21 @@ std::optional<std::uint64_t> bytesOf(const QJsonValue& value) {
     return static_cast<std::uint64_t>(bytes);
 }
 
-// A path's text, or its bytes in base64 beside it ("<key>_bytes") where the text does not keep
-// them all.
-std::optional<Path> pathOf(const QJsonObject& object, QLatin1String key) {
+// A path's bytes: its text, or its bytes in base64 beside it (under `bytesKey`) where the text
+// does not keep them all.
+std::optional<QByteArray> pathOf(const QJsonObject& object, QLatin1String key,
+                                 QLatin1String bytesKey) {
     const QJsonValue text = object.value(key);
-    const QJsonValue bytes = object.value(key + QLatin1String("_bytes"));
+    const QJsonValue bytes = object.value(bytesKey);
     if (!text.isString() || !(bytes.isString() || bytes.isUndefined())) {
         return std::nullopt;
     }
     if (bytes.isUndefined()) {
-        return pathFromText(text.toString());
+        return text.toString().toUtf8();
     }
     const auto decoded = QByteArray::fromBase64Encoding(bytes.toString().toLatin1(),
                                                         QByteArray::AbortOnBase64DecodingErrors);
-    return decoded ? std::optional((*decoded).toStdString()) : std::nullopt;
+    return decoded ? std::optional(*decoded) : std::nullopt;
 }
 
 // What was counted, in the text report's words; nothing where a part is not one of those
@@ -75,7 +76,8 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
     const QJsonValue counted = root.value(QLatin1String("counted"));
     const QJsonValue total = root.value(QLatin1String("total"));
     if (!folder.isUndefined()) {
-        report->folder = pathOf(root, QLatin1String("folder"));
+        const auto path = pathOf(root, QLatin1String("folder"), QLatin1String("folder_bytes"));
+        report->folder = path ? std::optional(path->toStdString()) : std::nullopt;
     }
     if (date.isString()) {
         report->date = QDate::fromString(date.toString(), Qt::ISODate);
@@ -103,14 +105,15 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
 
 // One entry of "folders"; nothing in `folder` for an entry a comparison listed as gone.
 bool readFolder(const QJsonObject& entry, PreviousReport* report) {
-    const std::optional<Path> path = pathOf(entry, QLatin1String("path"));
+    const auto path = pathOf(entry, QLatin1String("path"), QLatin1String("path_bytes"));
     const QJsonValue bytes = entry.value(QLatin1String("bytes"));
     const std::optional<std::uint64_t> size = bytesOf(bytes);
-    if (!path || path->empty() || !(size || bytes.isNull())) {
+    if (!path || path->isEmpty() || !(size || bytes.isNull())) {
         return false;
     }
     if (!entry.value(QLatin1String("gone")).toBool()) {
-        report->folders.add(*path, size ? FolderSize::of(*size) : FolderSize::unreadable());
+        report->folders.add({path->constData(), static_cast<std::size_t>(path->size())},
+                            size ? FolderSize::of(*size) : FolderSize::unreadable());
     }
     return true;
 }
