@@ -80,6 +80,8 @@ def table_of_changes(command, root):
             written = report.read()
         expect(done.returncode in (0, 3) and mark in written and
                written.count(b"new") == len(BEFORE) + (kind == "text"), f"first {kind}: {done!r}")
+    by_size = os.path.join(root, "by size")
+    run(command, "--format=json", "--sort=size", "-o", by_size, folder)
     change_tree(folder)
     for kind in ("text", "csv", "json"):
         done = run(command, f"--compare={os.path.join(root, kind)}", "--format=json", "-o", "-",
@@ -87,6 +89,13 @@ def table_of_changes(command, root):
         expect(done.returncode in (0, 3), f"compared with {kind}: {done.stderr!r}")
         check_json(done.stdout, f"compared with {kind}")
     previous = f"--compare={os.path.join(root, 'json')}"
+    # Kept to the largest N, the gone ones still come last and in the asked order, whatever the
+    # previous report's ("old name" first there: it was larger).
+    done = run(command, "--compare=" + by_size, "--sort=name", "--top=9", "--format=json", "-o",
+               "-", folder)
+    paths = [entry["path"] for entry in json.loads(done.stdout)["folders"]]
+    expect(paths[-2:] == ["gone", "old name"] and paths == sorted(paths[:-2]) + paths[-2:],
+           f"sorted by name, the largest 9: {paths}")
     rows = list(csv.reader(io.StringIO(run(command, previous, "--csv", "-o", "-", folder)
                                        .stdout.decode(), newline="")))
     expect(rows[0] == ["folder", "bytes", "change"], f"CSV header {rows[0]}")
