@@ -17,11 +17,12 @@ bool CsvFormat::apostrophed(QChar first, QChar second) {
 }
 
 QString CsvFormat::field(const QString& text) {
-    static const QString kSpecial = QStringLiteral(",\"\r\n");
     const bool formula =
         !text.isEmpty() && apostrophed(text.front(), text.size() > 1 ? text.at(1) : QChar());
-    if (!formula &&
-        std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
+    if (!formula && std::none_of(text.begin(), text.end(), [](QChar c) {
+            return c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
+                   c == QLatin1Char('\n');
+        })) {
         return text;
     }
     QString quoted = formula ? QLatin1Char('\'') + text : text;

@@ -38,7 +38,8 @@ bool nextRecord(Lines& lines, QByteArray* gathered, QByteArrayView* record) {
 bool readField(QByteArrayView record, qsizetype* at, Field* field) {
     qsizetype end = *at;
     if (end >= record.size() || record.at(end) != '"') {
-        while (end < record.size() && !QByteArrayView(",\"\r\n").contains(record.at(end))) {
+        const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+        while (end < record.size() && !special(record.at(end))) {
             ++end;
         }
         field->bytes = QByteArray::fromRawData(record.data() + *at, end - *at);

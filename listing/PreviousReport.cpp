@@ -64,8 +64,14 @@ std::optional<PreviousReport> PreviousReport::read(const QByteArray& bytes, QStr
 }
 
 std::string PreviousReport::keyOf(const Path& path) const {
-    if (names == Names::Exact) {
-        return path;
+    // Most paths are UTF-8 without a control character, which a report shows as they are.
+    const bool asTheyAre =
+        names == Names::Exact ||
+        (QUtf8StringView(path).isValidUtf8() && std::none_of(path.begin(), path.end(), [](char c) {
+             return (c >= 0 && c < ' ') || c == '\x7f';
+         }));
+    if (asTheyAre && (names != Names::Lined || !oneLevel.value_or(true))) {
+        return names == Names::Lined ? path.substr(0, path.find_last_not_of(' ') + 1) : path;
     }
     const QString shown = report::safeName(path);
     if (names == Names::Shown) {
