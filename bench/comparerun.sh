@@ -10,7 +10,9 @@ build=$1 tree=$2 rounds=${3:-3}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 report() { "$build/dirtally-report" --all "$@" "$tree"; }
-timed() { /usr/bin/time -f '%e %U %S %M' -a -o "$1" "$build/dirtally-report" --all "${@:2}" "$tree"; }
+timed() {
+    /usr/bin/time -f '%e %U %S %M' -a -o "$1" "$build/dirtally-report" --all "${@:2}" "$tree"
+}
 for format in text csv json; do
     report --format="$format" -o "$scratch/previous" || [ $? = 3 ]
     for _ in $(seq "$rounds"); do

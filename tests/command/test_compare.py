@@ -75,7 +75,8 @@ def table_of_changes(command, root):
     first = {"text": b"(compared with no earlier report)", "csv": b"folder,bytes,change\r\n",
              "json": b'"previous_date":null,"first_report":true'}
     for kind, mark in first.items():
-        done = run(command, "--compare", f"--format={kind}", "-o", os.path.join(root, kind), folder)
+        done = run(command, "--compare", f"--format={kind}", "-o", os.path.join(root, kind),
+                   folder)
         with open(os.path.join(root, kind), "rb") as report:
             written = report.read()
         expect(done.returncode in (0, 3) and mark in written and
