@@ -186,6 +186,13 @@ std::optional<QString> utf8(QByteArrayView bytes) {
 
 namespace {
 
+uint codePoint(uint c) {
+    return c;
+}
+uint codePoint(char ascii) {
+    return static_cast<unsigned char>(ascii);
+}
+
 // Digits of any script, with a separator (a comma, a point, a space of some width, an
 // apostrophe...) only between two of them, as QLocale groups a number.
 template <typename CodePoints>
@@ -193,7 +200,7 @@ std::optional<std::uint64_t> numberOf(const CodePoints& codePoints) {
     std::uint64_t value = 0;
     bool afterDigit = false;
     for (const auto each : codePoints) {
-        const auto c = static_cast<uint>(each);  // ASCII, where it is a char
+        const uint c = codePoint(each);
         const int digit =
             QChar::category(c) == QChar::Number_DecimalDigit ? QChar::digitValue(c) : -1;
         if (digit < 0) {
