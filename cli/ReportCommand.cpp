@@ -61,7 +61,12 @@ bool ReportCommand::compareWithPrevious() {
     QString why;
     std::optional<PreviousReport> previous;
     int error = 0;
-    if (const std::unique_ptr<QIODevice> file = openForReading(previous_, &error)) {
+    if (!previousNamed_ && isSpecialFile(previous_)) {
+        // -o /dev/stdout on a terminal would wait for a report typed in, -o /dev/null give none.
+        why = QStringLiteral(
+            "the report goes to no plain file it replaces; name the previous "
+            "report (--compare=PREVIOUS)");
+    } else if (const std::unique_ptr<QIODevice> file = openForReading(previous_, &error)) {
         previous = PreviousReport::read(*file, &why);
     } else if (error == ENOENT && !previousNamed_) {
         // A cron job's first run: there is no report yet to replace, so every folder is new.

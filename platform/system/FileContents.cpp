@@ -1,6 +1,7 @@
 #include "platform/system/FileContents.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -21,6 +22,11 @@ std::unique_ptr<QIODevice> openForReading(const Path& path, int* error) {
         return nullptr;
     }
     return file;
+}
+
+bool isSpecialFile(const Path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
 }
 
 }  // namespace dirtally

@@ -143,6 +143,10 @@ def refusals(command, root):
         error = done.stderr.decode()
         expect(done.returncode == 2 and previous in error and why in error and
                error.count("\n") == 1 and not os.path.exists(output), f"{args}: {done!r}")
+    # A report to no plain file replaces none (on a terminal, /dev/stdout would wait for one).
+    done = run(command, "--compare", "-o", "/dev/null", folder)
+    expect(done.returncode == 2 and b"/dev/null: the report goes to no plain file" in done.stderr,
+           f"--compare -o /dev/null: {done!r}")
     for content, why in ((b'{"program":"dirtally-report","folders":[', "line 2: the report ends"),
                          (None, "No such file or directory")):
         os.remove(previous)
