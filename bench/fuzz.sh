@@ -4,9 +4,10 @@
 #
 #   bench/fuzz.sh [SECONDS] [BUILD_DIR]     (BUILD_DIR: build-fuzz beside the sources by default)
 #
-# The build folder is configured with clang and DIRTALLY_FUZZ, every other option off. Targets run one
-# after the other; DIRTALLY_FUZZ_JOBS=2 runs two at a time. A crashing input is kept in
-# BUILD_DIR/fuzz-crashes/<target>/; the script then exits non-zero.
+# A new build folder is configured with clang and DIRTALLY_FUZZ, every other option off; one that
+# is a fuzz build already is used as it is (tools/test.sh's holds the sanitized tests as well).
+# Targets run one after the other; DIRTALLY_FUZZ_JOBS=2 runs two at a time. A crashing input is
+# kept in BUILD_DIR/fuzz-crashes/<target>/; the script then exits non-zero.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -15,9 +16,11 @@ seconds=${1:-60}
 build=$(realpath -m "${2:-$source_dir/build-fuzz}")
 jobs=${DIRTALLY_FUZZ_JOBS:-1}
 
-cmake -S "$source_dir" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRTALLY_FUZZ=ON -DDIRTALLY_TESTS=OFF -DDIRTALLY_WERROR=ON \
-    -DDIRTALLY_SANITIZE=OFF -DDIRTALLY_TSAN=OFF > /dev/null
+if ! grep -qx 'DIRTALLY_FUZZ:BOOL=ON' "$build/CMakeCache.txt" 2> /dev/null; then
+    cmake -S "$source_dir" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDIRTALLY_FUZZ=ON -DDIRTALLY_TESTS=OFF \
+        -DDIRTALLY_WERROR=ON -DDIRTALLY_SANITIZE=OFF -DDIRTALLY_TSAN=OFF > /dev/null
+fi
 cmake --build "$build" --target fuzz_targets -j2 > /dev/null
 
 work=$(mktemp -d)

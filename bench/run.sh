@@ -4,7 +4,7 @@
 # peak memory of every program. One run per shape; the programs take turns, one run each per
 # round, so that a burst of load from elsewhere on the machine hits them all alike.
 #
-#   bench/run.sh [--quick] [FOLDER]
+#   bench/run.sh [--quick] [--options] [FOLDER]
 #
 # Shapes: (1) 1,000,000 files in 100,000 folders, (2) 200,000 sibling folders with a small file
 # each, (3) a chain 10,000 folders deep with a file at each level, (4) 20,000 files in 2,000
@@ -12,6 +12,11 @@
 # first tree with the caches dropped before every run (root only). Timed on each: the window
 # (the real one, in a private X session, from Esc until its report's closing block is on
 # disk), dirtally-report, the engine alone (sizebench), the floor (floorwalk), du, gdu, ncdu.
+#
+# On shapes 1 and 2 the command also runs with its options, each timed beside the plain command of
+# the same run against what it may cost: --disk-usage, -x, --links-once and three --exclude
+# patterns on the first, --sort=size (and with --top=10) on the second. --options runs only that:
+# the two shapes with the command, its options, the engine and, on the first, du, gdu and ncdu.
 #
 # --quick makes small trees of the same shapes and runs one round, to see that all of it works.
 # The trees go in FOLDER (/tmp by default) and are kept for reuse; where the script may mount
@@ -24,10 +29,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 build="$source_dir/build-bench"
 quick=no
-if [ "${1:-}" = --quick ]; then
-    quick=yes
+options=no
+while [ $# -gt 0 ]; do
+    case $1 in
+    --quick) quick=yes ;;
+    --options) options=yes ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 place=${1:-/tmp}
 image="$place/dirtally-bench-shapes"
 if [ "$quick" = yes ]; then
@@ -41,7 +51,9 @@ slow_ms=2
 
 # The peers, and what the window needs to be timed (the end-to-end suite's X session).
 need=()
-for tool in gdu ncdu Xvfb openbox xdotool xprop; do
+tools=(gdu ncdu)
+[ "$options" = yes ] || tools+=(Xvfb openbox xdotool xprop)
+for tool in "${tools[@]}"; do
     command -v "$tool" > /dev/null || need+=("$tool")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -51,10 +63,11 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DDIRTALLY_TESTS=OFF > /dev/null
-cmake --build "$build" -j2 \
-    --target sizebench gentree floorwalk dirtally-report dirtally > /dev/null
+targets=(sizebench gentree dirtally-report)
+[ "$options" = yes ] || targets+=(floorwalk dirtally)
+cmake --build "$build" -j2 --target "${targets[@]}" > /dev/null
 slowfs="$build/slowfs.so"
-if ! [ "$slowfs" -nt "$source_dir/tests/e2e/slowfs.c" ]; then
+if [ "$options" = no ] && ! [ "$slowfs" -nt "$source_dir/tests/e2e/slowfs.c" ]; then
     cc -O2 -shared -fPIC -o "$slowfs" "$source_dir/tests/e2e/slowfs.c" -ldl
 fi
 
@@ -91,27 +104,55 @@ make_tree() {
 }
 make_tree bushy "$build/bench/gentree" "$trees/bushy" "${bushy[@]}"
 make_tree siblings python3 "$here/shapes.py" siblings "$trees/siblings" "$siblings"
-make_tree chain python3 "$here/shapes.py" chain "$trees/chain" "$chain"
-make_tree slow "$build/bench/gentree" "$trees/slow" "${slow[@]}"
+if [ "$options" = no ]; then
+    make_tree chain python3 "$here/shapes.py" chain "$trees/chain" "$chain"
+    make_tree slow "$build/bench/gentree" "$trees/slow" "${slow[@]}"
+fi
 
+report="$build/dirtally-report -o REPORT"
+peers=(--run "du=du -sb FOLDER" --run "gdu=gdu -n -p -a FOLDER"
+    --run "ncdu=ncdu -0 -x -o /dev/null FOLDER")
 shape() {
     python3 "$here/shapes.py" time --window "$build/dirtally" \
-        --run "command=$build/dirtally-report -o REPORT FOLDER" \
+        --run "command=$report FOLDER" \
         --run "engine=$build/bench/sizebench --each FOLDER" \
-        --run "floor=$build/bench/floorwalk FOLDER" \
-        --run "du=du -sb FOLDER" \
-        --run "gdu=gdu -n -p -a FOLDER" \
-        --run "ncdu=ncdu -0 -x -o /dev/null FOLDER" "$@"
+        --run "floor=$build/bench/floorwalk FOLDER" "${peers[@]}" "$@"
 }
+
+# What the command's options cost against the plain command, and the plain command against the
+# engine alone. "Nothing measurable" is taken as within 3 %, the scatter of a median of five on a
+# quiet machine. The three exclusions match nothing in these trees, so every run counts the same
+# files and the cost is the matching alone: each entry's name against ".snapshot" and "*.tmp",
+# and each entry's path below FOLDER against "/*/cache".
+counting=(
+    --run "disk-usage=$report --disk-usage FOLDER" --ratio "disk-usage/command<=1.03"
+    --run "one-file-system=$report -x FOLDER" --ratio "one-file-system/command<=1.03"
+    --run "links-once=$report --links-once FOLDER" --ratio "links-once/command<=1.10"
+    --run "exclude=$report --exclude=.snapshot --exclude=*.tmp --exclude=/*/cache FOLDER"
+    --ratio "exclude/command<=1.10" --ratio "command/engine<=1.05"
+)
+order=(
+    --run "sorted=$report --sort=size FOLDER" --ratio "sorted/command<=1.10"
+    --run "top=$report --sort=size --top=10 FOLDER" --ratio "top/command<=1.10"
+)
 
 echo "machine: $(nproc) cores, $(free -g | awk '/Mem:/ {print $2}') GiB memory, $(uname -r)," \
     "$(findmnt -no FSTYPE -T "$trees") under the trees"
 echo "date: $(date -u +%Y-%m-%dT%H:%MZ); load: $(cut -d' ' -f1-3 /proc/loadavg)"
+if [ "$options" = yes ]; then
+    python3 "$here/shapes.py" time --rounds "$warm_runs" --run "command=$report FOLDER" \
+        --run "engine=$build/bench/sizebench --each FOLDER" "${peers[@]}" "${counting[@]}" \
+        "(1) ${bushy[0]} files in ${bushy[1]} folders, warm, the options" "$trees/bushy"
+    python3 "$here/shapes.py" time --rounds "$warm_runs" --run "command=$report FOLDER" \
+        "${order[@]}" "(2) $siblings sibling folders, warm, the order" "$trees/siblings"
+    echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+    exit
+fi
 # The report of every folder of the tree, beside the one-level one, on the first shape only: on the
 # chain it would be ten thousand ever longer paths.
-shape --rounds "$warm_runs" --run "command-all=$build/dirtally-report --all -o REPORT FOLDER" \
+shape --rounds "$warm_runs" --run "command-all=$report --all FOLDER" "${counting[@]}" \
     "(1) ${bushy[0]} files in ${bushy[1]} folders, warm" "$trees/bushy"
-shape --rounds "$warm_runs" "(2) $siblings sibling folders, warm" "$trees/siblings"
+shape --rounds "$warm_runs" "${order[@]}" "(2) $siblings sibling folders, warm" "$trees/siblings"
 shape --rounds "$warm_runs" "(3) a chain $chain folders deep, warm" "$trees/chain"
 # gdu, a Go program, makes its system calls without the C library: the shim cannot slow it.
 shape --rounds 1 --slowfs "$slowfs:$slow_ms" --unslowed gdu \

@@ -10,7 +10,8 @@ Programs are given as --run NAME=COMMAND (split on spaces; FOLDER and REPORT are
 the window as --window PROGRAM: the real Dirtally window in a private X session (Xvfb, openbox),
 timed from Esc to the closing block of its report on disk. --slowfs LIB:MS preloads the slow
 file system into every program but those named with --unslowed; --cold drops the caches before
-every run (root only).
+every run (root only). --ratio "A/B<=GOAL" prints A's median against B's of the same run with its
+goal (what an option of the command costs: "sorted/command<=1.10").
 """
 import argparse
 import os
@@ -62,18 +63,20 @@ def drop_caches():
 
 
 def run_once(argv, env, cold, memory_file):
-    """Wall time and peak memory (KiB) of one run. The memory is GNU time's: the child forked
-    from this script would count the script's own memory as its own."""
+    """Wall time, processor time (user and system) and peak memory (KiB) of one run. The memory
+    is GNU time's: the child forked from this script would count the script's own memory as its
+    own. Processor time scatters less than wall time where others load the machine."""
     if cold:
         drop_caches()
     start = time.monotonic()
-    status = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", memory_file] + argv, env=env,
+    status = subprocess.run(["/usr/bin/time", "-f", "%U %S %M", "-o", memory_file] + argv, env=env,
                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
     seconds = time.monotonic() - start
     if status not in (0, 3):
         print(f"  warning: {argv[0]} exited with {status}", file=sys.stderr)
     with open(memory_file) as f:
-        return seconds, int(f.read().split()[-1])
+        user, system, peak = f.read().split()[-3:]
+        return seconds, float(user) + float(system), int(peak)
 
 
 def report_closed(path):
@@ -118,7 +121,7 @@ class Window:
         wait_until(lambda: report_closed(report), 600, "the closing block", interval=0.005)
         seconds = time.monotonic() - start
         self.app.wait_title("Dirtally")
-        return seconds, self.app.vm_hwm_kib()
+        return seconds, None, self.app.vm_hwm_kib()
 
     def close(self):
         self.session.close()
@@ -146,32 +149,37 @@ def time_shape(args):
     if window:
         names.insert(0, "window")
     times = {name: [] for name in names}
+    cpu = {name: [] for name in names}
     memory = {name: 0 for name in names}
     try:
         for _ in range(args.rounds):
             for name in names:
                 if name == "window":
-                    seconds, peak = window.run_once(args.cold)
+                    seconds, processor, peak = window.run_once(args.cold)
                 else:
                     env = dict(os.environ, **({} if name in args.unslowed else slow))
-                    seconds, peak = run_once(commands[name], env, args.cold,
-                                             os.path.join(report_dir, "memory"))
+                    seconds, processor, peak = run_once(commands[name], env, args.cold,
+                                                        os.path.join(report_dir, "memory"))
                 times[name].append(seconds)
+                if processor is not None:
+                    cpu[name].append(processor)
                 memory[name] = max(memory[name], peak)
     finally:
         if window:
             window.close()
         subprocess.run(["rm", "-rf", report_dir], check=False)
-    print_shape(args, names, times, memory)
+    print_shape(args, names, times, cpu, memory)
 
 
-def print_shape(args, names, times, memory):
+def print_shape(args, names, times, cpu, memory):
     median = {name: statistics.median(values) for name, values in times.items()}
+    cpu_median = {name: statistics.median(values) for name, values in cpu.items() if values}
     print(f"\n{args.label} (median of {args.rounds})")
     for name in names:
         runs = " ".join(f"{t:.3f}" for t in times[name])
         note = " (not slowed)" if name in args.unslowed and args.slowfs else ""
-        print(f"  {name:10s} {median[name]:8.3f} s  peak {memory[name] / 1024:7.1f} MB"
+        processor = f"  cpu {cpu_median[name]:7.3f} s" if name in cpu_median else ""
+        print(f"  {name:15s} {median[name]:8.3f} s{processor}  peak {memory[name] / 1024:7.1f} MB"
               f"  (runs: {runs}){note}")
 
     def ratio(text, numerator, denominator, goal, higher_is_better=False):
@@ -191,6 +199,12 @@ def print_shape(args, names, times, memory):
         fastest = min(peers, key=median.get)
         ratio(f"fastest peer ({fastest}) / command", fastest, "command", 2.0,
               higher_is_better=True)
+    for asked in args.ratio:
+        pair, goal = asked.split("<=")
+        numerator, denominator = pair.split("/")
+        ratio(f"{numerator} / {denominator}", numerator, denominator, float(goal))
+        if numerator in cpu_median and denominator in cpu_median:
+            print(f"    processor time: {cpu_median[numerator] / cpu_median[denominator]:.2f}x")
 
 
 def main():
@@ -209,6 +223,7 @@ def main():
     timing.add_argument("--cold", action="store_true")
     timing.add_argument("--slowfs", metavar="LIBRARY:MS")
     timing.add_argument("--unslowed", action="append", default=[], metavar="NAME")
+    timing.add_argument("--ratio", action="append", default=[], metavar="A/B<=GOAL")
     timing.add_argument("label")
     timing.add_argument("folder")
     args = parser.parse_args()

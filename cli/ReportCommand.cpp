@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <QLocale>
+#include <cerrno>
 
 #include "listing/Comparison.h"
 #include "listing/ReportFormat.h"
@@ -35,6 +36,7 @@ ReportCommand::ReportCommand(const CommandLine& line, const Path& currentDirecto
     inputs_.humanReadable = line.humanReadable;
     if (line.compare) {
         previous_ = line.previous.empty() ? inputs_.report : line.previous;
+        previousNamed_ = !line.previous.empty();
     }
 }
 
@@ -58,8 +60,19 @@ Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) 
 bool ReportCommand::compareWithPrevious() {
     QString why;
     std::optional<PreviousReport> previous;
-    if (const std::optional<QByteArray> bytes = fileContents(previous_, &why)) {
-        previous = PreviousReport::read(*bytes, &why);
+    int error = 0;
+    if (!previousNamed_ && isSpecialFile(previous_)) {
+        // -o /dev/stdout on a terminal would wait for a report typed in, -o /dev/null give none.
+        why = QStringLiteral(
+            "the report goes to no plain file it replaces; name the previous "
+            "report (--compare=PREVIOUS)");
+    } else if (const std::unique_ptr<QIODevice> file = openForReading(previous_, &error)) {
+        previous = PreviousReport::read(*file, &why);
+    } else if (error == ENOENT && !previousNamed_) {
+        // A cron job's first run: there is no report yet to replace, so every folder is new.
+        previous.emplace().none = true;
+    } else {
+        why = systemErrorText(error);
     }
     if (previous) {
         why = previous->mismatch(inputs_).value_or(QString());

@@ -43,7 +43,8 @@ class ReportCommand final : public RunHost {
     bool compareWithPrevious();
 
     RunInputs inputs_;
-    Path previous_;  // the report to compare with; empty: none
+    Path previous_;               // the report to compare with; empty: none
+    bool previousNamed_ = false;  // named by --compare=PREVIOUS, not the report to replace
     std::FILE* errors_;
     bool showProgress_;
     bool namedByUser_;  // the report's path came from -o, not the folder

@@ -1,7 +1,6 @@
 #include "listing/ComparedListing.h"
 
 #include "listing/Comparison.h"
-#include "listing/ReportFormat.h"
 
 namespace dirtally {
 
@@ -18,7 +17,7 @@ void ComparedListing::header(const Path& folder, bool oneLevel, const QDate& tod
 
 void ComparedListing::folder(const ListedFolder& listed) {
     ListedFolder compared = listed;
-    compared.change = comparison_.change(listed.path, report::safeName(listed.path), listed.size);
+    compared.change = comparison_.change(listed.path, listed.size);
     next_->folder(compared);
 }
 

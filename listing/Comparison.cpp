@@ -44,8 +44,8 @@ std::size_t Comparison::find(std::string_view key) const {
     return at;
 }
 
-SizeChange Comparison::change(const Path& path, const QString& shown, const FolderSize& size) {
-    const std::uint32_t index = slots_[find(previous_.keyOf(path, shown))];
+SizeChange Comparison::change(const Path& path, const FolderSize& size) {
+    const std::uint32_t index = slots_[find(previous_.keyOf(path))];
     if (index == kEmpty) {
         SizeChange grown = between(SizeChange::Kind::New, FolderSize::of(0), size);
         grown.previous.reset();
@@ -61,11 +61,15 @@ SizeChange Comparison::change(const Path& path, const QString& shown, const Fold
 }
 
 SizeChange Comparison::totalChange(std::uint64_t total) const {
+    if (previous_.none) {
+        return {SizeChange::Kind::New, {}, total, false};
+    }
     std::uint64_t then = 0;
     if (previous_.total) {
         then = *previous_.total;
     } else {
-        for (const PreviousFolder& folder : previous_.folders) {
+        for (std::size_t i = 0; i < previous_.folders.size(); ++i) {
+            const PreviousFolder folder = previous_.folders[i];
             if (folder.size.readable && folder.key.find('/') == std::string::npos) {
                 then += folder.size.bytes;
             }
@@ -77,13 +81,13 @@ SizeChange Comparison::totalChange(std::uint64_t total) const {
 std::vector<GoneFolder> Comparison::gone() const {
     std::vector<GoneFolder> gone;
     for (std::size_t i = 0; i < previous_.folders.size(); ++i) {
-        const PreviousFolder& folder = previous_.folders[i];
+        const PreviousFolder folder = previous_.folders[i];
         // A folder under the key of one before it is matched when that one is.
         const std::uint32_t first =
             marks_[i] & kSecond ? slots_[find(folder.key)] : static_cast<std::uint32_t>(i);
         if ((marks_[first] & kMatched) == 0) {
-            gone.push_back(
-                {folder.key, between(SizeChange::Kind::Gone, folder.size, FolderSize::of(0))});
+            gone.push_back({Path(folder.key),
+                            between(SizeChange::Kind::Gone, folder.size, FolderSize::of(0))});
         }
     }
     return gone;

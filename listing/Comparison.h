@@ -30,10 +30,10 @@ class Comparison {
 
     const PreviousReport& previous() const { return previous_; }
 
-    // The change of a folder the run lists: its path below the listed folder, its name as shown
-    // (see PreviousReport::keyOf) and its size now.
-    SizeChange change(const Path& path, const QString& shown, const FolderSize& size);
-    // The change of the total of the first-level folders.
+    // The change of a folder the run lists: its path below the listed folder and its size now.
+    SizeChange change(const Path& path, const FolderSize& size);
+    // The change of the total of the first-level folders; a total is new where there was no
+    // report before.
     SizeChange totalChange(std::uint64_t total) const;
     // The previous report's folders no listed folder matched, in that report's order.
     std::vector<GoneFolder> gone() const;

@@ -7,14 +7,22 @@
 
 namespace dirtally {
 
-QString CsvFormat::field(const QString& text) {
-    static const QString kSpecial = QStringLiteral(",\"\r\n");
+bool CsvFormat::apostrophed(QChar first, QChar second) {
     // Spreadsheets read a cell that starts with one of these as a formula, and a folder's name
     // is anybody's to choose: the apostrophe keeps it text, and a spreadsheet shows it not.
     static const QString kFormulaStart = QStringLiteral("=+-@\t\r");
-    const bool formula = !text.isEmpty() && kFormulaStart.contains(text.front());
-    if (!formula &&
-        std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); })) {
+    return kFormulaStart.contains(first) ||
+           (first == QLatin1Char('\'') &&
+            (second == QLatin1Char('\'') || kFormulaStart.contains(second)));
+}
+
+QString CsvFormat::field(const QString& text) {
+    const bool formula =
+        !text.isEmpty() && apostrophed(text.front(), text.size() > 1 ? text.at(1) : QChar());
+    if (!formula && std::none_of(text.begin(), text.end(), [](QChar c) {
+            return c == QLatin1Char(',') || c == QLatin1Char('"') || c == QLatin1Char('\r') ||
+                   c == QLatin1Char('\n');
+        })) {
         return text;
     }
     QString quoted = formula ? QLatin1Char('\'') + text : text;

@@ -24,6 +24,11 @@ class CsvFormat final : public ReportSink {
     // A field as CSV needs it: quoted, with its quotes doubled, when it holds a comma, a quote or
     // a line break; a text a spreadsheet would take for a formula is quoted after an apostrophe.
     static QString field(const QString& text);
+    // Whether a name starting with these two characters (the second null where there is none)
+    // is written after an apostrophe, quoted: one a spreadsheet would take for a formula, and
+    // one that already starts with an apostrophe before such a character or another apostrophe,
+    // so that a reader takes off exactly the apostrophe the writer put on.
+    static bool apostrophed(QChar first, QChar second);
 
   private:
     ReportWriter& out_;

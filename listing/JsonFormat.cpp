@@ -2,6 +2,8 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUtf8StringView>
+#include <charconv>
 
 #include "VersionInfo.h"
 #include "listing/Comparison.h"
@@ -52,12 +54,6 @@ class Members {
     QByteArray text_;
 };
 
-// The last part of a path below the listed folder: a name holds no "/".
-Path lastName(const Path& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == Path::npos ? path : path.substr(slash + 1);
-}
-
 QByteArray number(const std::optional<std::uint64_t>& value) {
     return value ? QByteArray::number(static_cast<qulonglong>(*value)) : QByteArray("null");
 }
@@ -67,9 +63,18 @@ QByteArray signedChange(const SizeChange& change) {
     return (change.shrank && change.amount ? "-" : "") + number(change.amount);
 }
 
-// A change, and the size in the previous report, beside a size.
-void addChange(Members& members, const SizeChange& change) {
-    members.add("change", signedChange(change)).add("previous_bytes", number(change.previous));
+// A member of a folder's line: its key, a JSON name that needs no escaping, and its value.
+void append(QByteArray& line, const char* key, QByteArrayView value) {
+    line.append(",\"").append(key).append("\":").append(value);
+}
+
+// A number of bytes, negative where it is a shrinking, null where it is not known.
+void append(QByteArray& line, const char* key, const std::optional<std::uint64_t>& value,
+            bool negative = false) {
+    char digits[24] = "-";
+    const auto end = std::to_chars(digits + 1, std::end(digits), value.value_or(0)).ptr;
+    append(line, key,
+           value ? QByteArrayView(digits + (negative ? 0 : 1), end) : QByteArrayView("null"));
 }
 
 }  // namespace
@@ -99,32 +104,56 @@ void JsonFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     if (comparison_) {
         const std::optional<QDate>& then = comparison_->previous().date;
         start.add("previous_date", then ? string(then->toString(Qt::ISODate)) : "null");
+        if (comparison_->previous().none) {
+            start.add("first_report", QByteArray("true"));
+        }
     }
     // The object stays open for the folders, written one by one as they are sized.
     out_.write(QString::fromUtf8('{' + start.members() + ",\"folders\":["));
     out_.endLine();
 }
 
+// A million folders' lines take one JSON string each from Qt's writer (a QJsonArray kept from
+// line to line would keep every string it held), and the line's memory is kept.
 void JsonFormat::folder(const ListedFolder& listed) {
-    Members line;
-    line.addPath("path", listed.path).add("name", pathToText(lastName(listed.path)));
-    const bool gone = listed.change && listed.change->kind == SizeChange::Kind::Gone;
-    if (gone) {
-        line.add("bytes", QByteArray("null")).add("gone", QByteArray("true"));
-    } else if (listed.size.readable) {
-        line.add("bytes", QByteArray::number(static_cast<qulonglong>(listed.size.bytes)));
+    const QByteArray escaped = string(pathToText(listed.path));
+    const QByteArrayView path = escaped;
+    line_.truncate(0);
+    line_.append(first_ ? "{" : ",{").append("\"path\":").append(path);
+    if (!QUtf8StringView(listed.path).isValidUtf8()) {
+        const QByteArray bytes(listed.path.data(), static_cast<qsizetype>(listed.path.size()));
+        append(line_, "path_bytes", '"' + bytes.toBase64() + '"');
+    }
+    // The folder's name is the path's last part: Qt escapes a string character by character and
+    // leaves "/" as it is, so the name's string is the path's from its last "/" on.
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0) {
+        append(line_, "name", path);
     } else {
-        line.add("bytes", QByteArray("null"))
-            .add("error", listed.error != 0 ? systemErrorText(listed.error)
-                                            : QStringLiteral("could not be read"));
+        append(line_, "name", "\"");
+        line_.append(path.sliced(slash + 1));
     }
-    if (listed.change) {
-        addChange(line, *listed.change);
+    const std::optional<SizeChange>& change = listed.change;
+    if (change && change->kind == SizeChange::Kind::Gone) {
+        append(line_, "bytes", "null");
+        append(line_, "gone", "true");
+    } else if (listed.size.readable) {
+        append(line_, "bytes", listed.size.bytes);
+    } else {
+        append(line_, "bytes", "null");
+        append(line_, "error",
+               string(listed.error != 0 ? systemErrorText(listed.error)
+                                        : QStringLiteral("could not be read")));
     }
-    if (listed.change && listed.change->kind == SizeChange::Kind::New) {
-        line.add("new", QByteArray("true"));
+    if (change) {
+        append(line_, "change", change->amount, change->shrank);
+        append(line_, "previous_bytes", change->previous);
     }
-    out_.write(QString::fromUtf8((first_ ? "" : ",") + line.object()));
+    if (change && change->kind == SizeChange::Kind::New) {
+        append(line_, "new", "true");
+    }
+    line_.append('}');
+    out_.writeUtf8(line_);
     out_.endLine();
     first_ = false;
 }

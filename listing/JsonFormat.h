@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include "listing/ReportSink.h"
 #include "platform/system/Counting.h"
 
@@ -27,6 +29,7 @@ class JsonFormat final : public ReportSink {
     Counting counting_;
     bool first_ = true;
     const Comparison* comparison_ = nullptr;
+    QByteArray line_;  // a folder's line, its memory kept for the next
 };
 
 }  // namespace dirtally

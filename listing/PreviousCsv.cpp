@@ -1,7 +1,8 @@
 // The CSV report read back: RFC 4180 records ending in CR LF under the header "folder,bytes", and
-// any further columns (a comparison's "change") passed over.
-#include <QList>
-
+// any further columns (a comparison's "change") passed over. The grammar's characters are all
+// ASCII, so the bytes are split before a name is decoded, and a field is copied only where it
+// holds a doubled quote.
+#include "listing/CsvFormat.h"
 #include "listing/PreviousReport.h"
 
 namespace dirtally::previous {
@@ -9,87 +10,91 @@ namespace dirtally::previous {
 namespace {
 
 struct Field {
-    QByteArray bytes;
+    QByteArray bytes;  // where it has no doubled quote, the record's own bytes
     bool quoted = false;
 };
 
-// Records of the report's bytes: the grammar's characters are all ASCII, so the text is split
-// before it is decoded, field by field.
-class CsvReader {
-  public:
-    explicit CsvReader(const QByteArray& bytes) : bytes_(bytes) {}
+// The next record: lines up to one that ends outside quotes, since a quoted field may hold line
+// breaks. Its bytes are `line`'s own where it is one line, else gathered in `gathered`.
+bool nextRecord(Lines& lines, QByteArray* gathered, QByteArrayView* record) {
+    QByteArrayView line;
+    if (!lines.next(&line)) {
+        return false;
+    }
+    *record = line;
+    if (line.count('"') % 2 != 0) {
+        *gathered = line.toByteArray();
+        for (qsizetype quotes = line.count('"'); quotes % 2 != 0 && lines.next(&line);) {
+            gathered->append(line);
+            quotes += line.count('"');
+        }
+        *record = *gathered;
+    }
+    return true;
+}
 
-    bool atEnd() const { return at_ >= bytes_.size(); }
-    qsizetype line() const { return line_; }
-
-    // The next record; false, with the reason, where the bytes break the grammar.
-    bool record(QList<Field>* fields, QString* why) {
-        fields->clear();
-        for (;;) {
-            Field field;
-            if (!readField(&field)) {
-                *why = QStringLiteral("line %1: a quoted field has no closing quote").arg(line_);
-                return false;
-            }
-            fields->append(field);
-            if (is(at_, ',')) {
-                ++at_;
-            } else if (is(at_, '\r') && is(at_ + 1, '\n')) {
-                at_ += 2;
-                ++line_;
-                return true;
-            } else {
-                *why = QStringLiteral("line %1: a field is not followed by a comma or CR LF")
-                           .arg(line_);
-                return false;
-            }
+// One field from `at` on, quoted or plain (no quote, comma, CR or LF); false where a quote is not
+// closed.
+bool readField(QByteArrayView record, qsizetype* at, Field* field) {
+    qsizetype end = *at;
+    if (end >= record.size() || record.at(end) != '"') {
+        const auto special = [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; };
+        while (end < record.size() && !special(record.at(end))) {
+            ++end;
+        }
+        field->bytes = QByteArray::fromRawData(record.data() + *at, end - *at);
+        field->quoted = false;
+        *at = end;
+        return true;
+    }
+    bool doubled = false;
+    for (end = *at + 1;; end += 2, doubled = true) {
+        end = record.indexOf('"', end);
+        if (end < 0) {
+            return false;
+        }
+        if (end + 1 >= record.size() || record.at(end + 1) != '"') {
+            break;
         }
     }
+    const QByteArrayView inner = record.sliced(*at + 1, end - *at - 1);
+    field->bytes = doubled ? inner.toByteArray().replace("\"\"", "\"")
+                           : QByteArray::fromRawData(inner.data(), inner.size());
+    field->quoted = true;
+    *at = end + 1;
+    return true;
+}
 
-  private:
-    bool is(qsizetype at, char c) const { return at < bytes_.size() && bytes_.at(at) == c; }
-
-    bool readField(Field* field) {
-        const qsizetype start = at_;
-        if (!is(at_, '"')) {
-            while (at_ < bytes_.size() && !QByteArrayView(",\"\r\n").contains(bytes_.at(at_))) {
-                ++at_;
-            }
-            field->bytes = bytes_.mid(start, at_ - start);
+// A record's fields; false, with the reason, where its bytes break the grammar.
+bool fieldsOf(QByteArrayView record, std::vector<Field>* fields, QString* reason) {
+    fields->clear();
+    for (qsizetype at = 0;;) {
+        Field& field = fields->emplace_back();
+        if (!readField(record, &at, &field)) {
+            *reason = QStringLiteral("a quoted field has no closing quote");
+            return false;
+        }
+        if (at < record.size() && record.at(at) == ',') {
+            ++at;
+        } else if (record.sliced(at) == "\r\n") {
             return true;
-        }
-        field->quoted = true;
-        for (qsizetype from = at_ + 1;;) {
-            const qsizetype quote = bytes_.indexOf('"', from);
-            if (quote < 0) {
-                return false;
-            }
-            const QByteArrayView part = QByteArrayView(bytes_).sliced(from, quote - from);
-            field->bytes += part;
-            line_ += part.count('\n');
-            if (!is(quote + 1, '"')) {
-                at_ = quote + 1;
-                return true;
-            }
-            field->bytes += '"';
-            from = quote + 2;
+        } else {
+            *reason = QStringLiteral("a field is not followed by a comma or CR LF");
+            return false;
         }
     }
+}
 
-    const QByteArray& bytes_;
-    qsizetype at_ = 0;
-    qsizetype line_ = 1;
-};
-
-// A name that a spreadsheet would take for a formula is written quoted, after an apostrophe that
-// keeps it text; the apostrophe is not part of the name.
-std::string nameOf(const Field& field) {
-    static const QByteArrayView kFormulaStarts("=+-@\t\r");
-    if (field.quoted && field.bytes.size() > 1 && field.bytes.at(0) == '\'' &&
-        kFormulaStarts.contains(field.bytes.at(1))) {
-        return field.bytes.mid(1).toStdString();
+// The apostrophe the writer puts before a quoted name (see CsvFormat::apostrophed) is not part of
+// the name.
+QByteArrayView nameOf(const Field& field) {
+    const QByteArray& bytes = field.bytes;
+    if (field.quoted && bytes.size() > 1 && bytes.at(0) == '\'' &&
+        CsvFormat::apostrophed(QLatin1Char(bytes.at(1)),
+                               bytes.size() > 2 ? QLatin1Char(bytes.at(2)) : QChar())) {
+        return QByteArrayView(bytes).sliced(1);
     }
-    return field.bytes.toStdString();
+    return bytes;
 }
 
 // The bytes column: a plain integer, empty where the size could not be read.
@@ -106,18 +111,19 @@ bool readSize(const QByteArray& text, FolderSize* size) {
 }
 
 // Why a row of the report cannot be read; nothing when it can.
-std::optional<QString> rowError(const QList<Field>& fields, qsizetype columns) {
+std::optional<QString> rowError(const std::vector<Field>& fields, std::size_t columns) {
     if (fields.size() != columns) {
         return QStringLiteral("%1 fields, not %2").arg(fields.size()).arg(columns);
     }
-    const std::optional<QString> name = utf8(fields[0].bytes);
-    if (!name) {
+    const QByteArray& name = fields[0].bytes;
+    if (!QUtf8StringView(name).isValidUtf8()) {
         return QStringLiteral("the folder's name is not UTF-8");
     }
-    if (std::optional<QString> error = shownNameError(*name)) {
-        return error;
+    if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 0 && c < ' '; }) ||
+        name.contains('\x7f')) {
+        return shownNameError(*utf8(name));
     }
-    if (fields[0].bytes.isEmpty()) {
+    if (name.isEmpty()) {
         return QStringLiteral("the folder's name is empty");
     }
     return std::nullopt;
@@ -125,40 +131,42 @@ std::optional<QString> rowError(const QList<Field>& fields, qsizetype columns) {
 
 }  // namespace
 
-std::optional<PreviousReport> readCsv(const QByteArray& bytes, QString* why) {
-    CsvReader reader(bytes);
-    QList<Field> fields;
-    if (!reader.record(&fields, why)) {
+std::optional<PreviousReport> readCsv(Lines& lines, QString* why) {
+    QByteArray gathered;
+    QByteArrayView record;
+    std::vector<Field> fields;
+    QString reason;
+    nextRecord(lines, &gathered, &record);
+    if (!fieldsOf(record, &fields, &reason)) {
+        *why = QStringLiteral("line 1: %1").arg(reason);
         return std::nullopt;
     }
     if (fields.size() < 2 || fields[0].bytes != "folder" || fields[1].bytes != "bytes") {
         *why = QStringLiteral("line 1: the header is not \"folder,bytes\"");
         return std::nullopt;
     }
-    const qsizetype columns = fields.size();
+    const std::size_t columns = fields.size();
     PreviousReport report;
     report.names = PreviousReport::Names::Shown;
-    while (!reader.atEnd()) {
-        const qsizetype line = reader.line();
-        if (!reader.record(&fields, why)) {
-            return std::nullopt;
+    for (qsizetype line = lines.number() + 1; nextRecord(lines, &gathered, &record);
+         line = lines.number() + 1) {
+        std::optional<QString> error =
+            fieldsOf(record, &fields, &reason) ? rowError(fields, columns) : reason;
+        FolderSize size;
+        // A folder a comparison found gone is no folder of that report's tree.
+        if (!error && fields[1].bytes == "gone") {
+            continue;
         }
-        if (const std::optional<QString> error = rowError(fields, columns)) {
+        if (!error && !readSize(fields[1].bytes, &size)) {
+            error = QStringLiteral("the size \"%1\" is not a number of bytes")
+                        .arg(QString::fromUtf8(fields[1].bytes));
+        }
+        if (error) {
             *why = QStringLiteral("line %1: %2").arg(line).arg(*error);
             return std::nullopt;
         }
-        // A folder a comparison found gone is no folder of that report's tree.
-        if (fields[1].bytes == "gone") {
-            continue;
-        }
-        PreviousFolder folder{nameOf(fields[0]), {}};
-        if (!readSize(fields[1].bytes, &folder.size)) {
-            *why = QStringLiteral("line %1: the size \"%2\" is not a number of bytes")
-                       .arg(line)
-                       .arg(QString::fromUtf8(fields[1].bytes));
-            return std::nullopt;
-        }
-        report.folders.push_back(std::move(folder));
+        const QByteArrayView name = nameOf(fields[0]);
+        report.folders.add({name.data(), static_cast<std::size_t>(name.size())}, size);
     }
     return report;
 }

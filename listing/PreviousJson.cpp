@@ -1,5 +1,6 @@
 // The JSON report read back through Qt's JSON parser: what it says of itself, and each folder's
-// path and size.
+// path and size. A report as dirtally-report writes it, one folder a line, is read a line at a
+// time; one laid out otherwise (by jq, say) is read as a whole.
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -21,20 +22,21 @@ std::optional<std::uint64_t> bytesOf(const QJsonValue& value) {
     return static_cast<std::uint64_t>(bytes);
 }
 
-// A path's text, or its bytes in base64 beside it ("<key>_bytes") where the text does not keep
-// them all.
-std::optional<Path> pathOf(const QJsonObject& object, QLatin1String key) {
+// A path's bytes: its text, or its bytes in base64 beside it (under `bytesKey`) where the text
+// does not keep them all.
+std::optional<QByteArray> pathOf(const QJsonObject& object, QLatin1String key,
+                                 QLatin1String bytesKey) {
     const QJsonValue text = object.value(key);
-    const QJsonValue bytes = object.value(key + QLatin1String("_bytes"));
+    const QJsonValue bytes = object.value(bytesKey);
     if (!text.isString() || !(bytes.isString() || bytes.isUndefined())) {
         return std::nullopt;
     }
     if (bytes.isUndefined()) {
-        return pathFromText(text.toString());
+        return text.toString().toUtf8();
     }
     const auto decoded = QByteArray::fromBase64Encoding(bytes.toString().toLatin1(),
                                                         QByteArray::AbortOnBase64DecodingErrors);
-    return decoded ? std::optional((*decoded).toStdString()) : std::nullopt;
+    return decoded ? std::optional(*decoded) : std::nullopt;
 }
 
 // What was counted, in the text report's words; nothing where a part is not one of those
@@ -74,7 +76,8 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
     const QJsonValue counted = root.value(QLatin1String("counted"));
     const QJsonValue total = root.value(QLatin1String("total"));
     if (!folder.isUndefined()) {
-        report->folder = pathOf(root, QLatin1String("folder"));
+        const auto path = pathOf(root, QLatin1String("folder"), QLatin1String("folder_bytes"));
+        report->folder = path ? std::optional(path->toStdString()) : std::nullopt;
     }
     if (date.isString()) {
         report->date = QDate::fromString(date.toString(), Qt::ISODate);
@@ -101,56 +104,110 @@ bool readHeader(const QJsonObject& root, PreviousReport* report, QString* why) {
 }
 
 // One entry of "folders"; nothing in `folder` for an entry a comparison listed as gone.
-bool readFolder(const QJsonValue& value, std::optional<PreviousFolder>* folder) {
-    const QJsonObject entry = value.toObject();
-    const std::optional<Path> path = pathOf(entry, QLatin1String("path"));
+bool readFolder(const QJsonObject& entry, PreviousReport* report) {
+    const auto path = pathOf(entry, QLatin1String("path"), QLatin1String("path_bytes"));
     const QJsonValue bytes = entry.value(QLatin1String("bytes"));
     const std::optional<std::uint64_t> size = bytesOf(bytes);
-    if (!path || path->empty() || !(size || bytes.isNull())) {
+    if (!path || path->isEmpty() || !(size || bytes.isNull())) {
         return false;
     }
-    if (entry.value(QLatin1String("gone")).toBool()) {
-        folder->reset();
-        return true;
+    if (!entry.value(QLatin1String("gone")).toBool()) {
+        report->folders.add({path->constData(), static_cast<std::size_t>(path->size())},
+                            size ? FolderSize::of(*size) : FolderSize::unreadable());
     }
-    *folder = PreviousFolder{*path, size ? FolderSize::of(*size) : FolderSize::unreadable()};
     return true;
 }
 
-}  // namespace
+QString badFolder(qsizetype number) {
+    return QStringLiteral("folder %1 of \"folders\" has no path or no size held exactly")
+        .arg(number);
+}
 
-std::optional<PreviousReport> readJson(const QByteArray& bytes, QString* why) {
+// Bytes as one JSON document, without a copy; the reason, with the line, where they are none.
+std::optional<QJsonDocument> documentOf(QByteArrayView bytes, qsizetype firstLine, QString* why) {
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromRawData(bytes.data(), bytes.size()), &error);
     if (error.error != QJsonParseError::NoError) {
         *why = QStringLiteral("line %1: %2")
-                   .arg(bytes.left(error.offset).count('\n') + 1)
+                   .arg(firstLine + bytes.first(error.offset).count('\n'))
                    .arg(error.errorString());
         return std::nullopt;
     }
+    return document;
+}
+
+std::optional<PreviousReport> readWhole(const QByteArray& bytes, QString* why) {
+    const std::optional<QJsonDocument> document = documentOf(bytes, 1, why);
     PreviousReport report;
-    if (!readHeader(document.object(), &report, why)) {
+    if (!document || !readHeader(document->object(), &report, why)) {
         return std::nullopt;
     }
-    const QJsonValue folders = document.object().value(QLatin1String("folders"));
+    const QJsonValue folders = document->object().value(QLatin1String("folders"));
     if (!folders.isArray()) {
         *why = QStringLiteral("it has no \"folders\" list");
         return std::nullopt;
     }
     const QJsonArray list = folders.toArray();
-    report.folders.reserve(static_cast<std::size_t>(list.size()));
     for (qsizetype i = 0; i < list.size(); ++i) {
-        std::optional<PreviousFolder> folder;
-        if (!readFolder(list.at(i), &folder)) {
-            *why = QStringLiteral("folder %1 of \"folders\" has no path or no size held exactly")
-                       .arg(i + 1);
+        if (!readFolder(list.at(i).toObject(), &report)) {
+            *why = badFolder(i + 1);
             return std::nullopt;
-        }
-        if (folder) {
-            report.folders.push_back(std::move(*folder));
         }
     }
     return report;
+}
+
+// The header line with the closing line after it: the whole document but for its folders.
+bool readOutline(const QByteArray& head, QByteArrayView closing, qsizetype line,
+                 PreviousReport* report, QString* why) {
+    const std::optional<QJsonDocument> outline =
+        documentOf(QByteArray(head).append(closing), line, why);
+    return outline && readHeader(outline->object(), report, why);
+}
+
+}  // namespace
+
+std::optional<PreviousReport> readJson(Lines& lines, QString* why) {
+    QByteArrayView line;
+    lines.next(&line);
+    const QByteArray head = line.trimmed().toByteArray();
+    if (!head.startsWith('{') || !head.endsWith("\"folders\":[")) {
+        return readWhole(line.toByteArray() + lines.rest(), why);
+    }
+    PreviousReport report;
+    if (!readOutline(head, "]}", 1, &report, why)) {
+        return std::nullopt;
+    }
+    qsizetype count = 0;
+    while (lines.next(&line)) {
+        QByteArrayView entry = line.trimmed();
+        if (entry.startsWith(']')) {
+            const qsizetype closing = lines.number();
+            if (!lines.rest().trimmed().isEmpty()) {
+                *why = QStringLiteral("line %1: more after the end of the report").arg(closing + 1);
+                return std::nullopt;
+            }
+            return readOutline(head, entry, closing, &report, why)
+                       ? std::optional(std::move(report))
+                       : std::nullopt;
+        }
+        if (count > 0 && !entry.startsWith(',')) {
+            *why = QStringLiteral("line %1: a folder not after a comma").arg(lines.number());
+            return std::nullopt;
+        }
+        const auto folder = documentOf(entry.sliced(count > 0 ? 1 : 0), lines.number(), why);
+        if (!folder) {
+            return std::nullopt;
+        }
+        if (!readFolder(folder->object(), &report)) {
+            *why = QStringLiteral("line %1: %2").arg(lines.number()).arg(badFolder(count + 1));
+            return std::nullopt;
+        }
+        ++count;
+    }
+    *why = QStringLiteral("line %1: the report ends early").arg(lines.number() + 1);
+    return std::nullopt;
 }
 
 }  // namespace dirtally::previous

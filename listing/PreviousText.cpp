@@ -12,47 +12,53 @@ namespace {
 constexpr int kNameWidth = report::kSizeColumn - 1;  // a name's column, padded, before the TAB
 const QString kDashes = QStringLiteral("---------------");
 
-qsizetype codePoints(const QString& text) {
-    return text.size() -
-           std::count_if(text.begin(), text.end(), [](QChar c) { return c.isLowSurrogate(); });
+// Code points of valid UTF-8: every byte but those that continue one.
+qsizetype codePoints(QByteArrayView utf8) {
+    return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xc0) != 0x80; });
 }
 
-// The report's lines, decoded one by one; each must end in CR LF.
-class Lines {
+// The report's lines, each of which must end in CR LF: as bytes where they are folder lines, the
+// most of them, and decoded where they are more.
+class TextLines {
   public:
-    explicit Lines(const QByteArray& bytes) : bytes_(bytes) {}
+    explicit TextLines(Lines& lines) : lines_(lines) {}
 
-    qsizetype number() const { return number_; }
-    bool atEnd() const { return at_ >= bytes_.size(); }
+    qsizetype number() const { return lines_.number(); }
+    bool atEnd() { return lines_.ahead(1).isEmpty(); }
 
-    // The next line; false, with the reason, when there is none or it is not a line of text.
-    bool next(QString* line, QString* why) {
-        ++number_;
-        const qsizetype end = bytes_.indexOf("\r\n", at_);
-        const QByteArrayView bytes =
-            end < 0 ? QByteArrayView() : QByteArrayView(bytes_).sliced(at_, end - at_);
-        at_ = end < 0 ? bytes_.size() : end + 2;
-        const std::optional<QString> text = end < 0 ? std::nullopt : utf8(bytes);
-        const char* wrong = end < 0                                        ? "the report ends early"
-                            : !text                                        ? "not UTF-8 text"
-                            : bytes.contains('\r') || bytes.contains('\n') ? "a lone line break"
-                                                                           : nullptr;
+    // The next line's bytes, valid UTF-8 without its CR LF; false, with the reason, when there is
+    // none or it is not a line of text.
+    bool next(QByteArrayView* line, QString* why) {
+        QByteArrayView bytes;
+        const bool got = lines_.next(&bytes);
+        const bool whole = got && bytes.endsWith("\r\n");
+        *line = whole ? bytes.chopped(2) : QByteArrayView();
+        const char* wrong = !got || (!whole && !bytes.endsWith('\n')) ? "the report ends early"
+                            : !whole || line->contains('\r')          ? "a lone line break"
+                            : !QUtf8StringView(*line).isValidUtf8()   ? "not UTF-8 text"
+                                                                      : nullptr;
         if (wrong) {
-            *why = QStringLiteral("line %1: %2").arg(number_).arg(QLatin1String(wrong));
+            *why = QStringLiteral("line %1: %2")
+                       .arg(lines_.number() + (got ? 0 : 1))
+                       .arg(QLatin1String(wrong));
+        }
+        return !wrong;
+    }
+    bool next(QString* line, QString* why) {
+        QByteArrayView bytes;
+        if (!next(&bytes, why)) {
             return false;
         }
-        *line = *text;
+        *line = *utf8(bytes);
         return true;
     }
 
   private:
-    const QByteArray& bytes_;
-    qsizetype at_ = 0;
-    qsizetype number_ = 0;
+    Lines& lines_;
 };
 
 // The header's seven lines: the program, the date and the folder with the mode.
-bool readHeader(Lines& lines, PreviousReport* report, QString* why) {
+bool readHeader(TextLines& lines, PreviousReport* report, QString* why) {
     QString line[7];
     for (QString& each : line) {
         if (!lines.next(&each, why)) {
@@ -85,75 +91,94 @@ bool readHeader(Lines& lines, PreviousReport* report, QString* why) {
 }
 
 // Why a folder's name cannot be read back as the name of one folder only; nothing when it can.
-std::optional<QString> nameError(const QString& name) {
+std::optional<QString> nameError(QByteArrayView name) {
     if (name.isEmpty()) {
         return QStringLiteral("a size without a folder");
     }
-    if (std::optional<QString> error = shownNameError(name)) {
+    const QString text = *utf8(name);
+    if (std::optional<QString> error = shownNameError(text)) {
         return error;
     }
-    if (name.contains(QLatin1Char('?')) || name.contains(QChar::ReplacementCharacter)) {
+    if (name.contains('?') || name.contains("\uFFFD")) {
         return QStringLiteral(
                    "the name \"%1\" may stand for several folders: the report shows characters "
                    "it cannot show as \"?\" or \"\uFFFD\"; compare with a JSON report instead")
-            .arg(name);
+            .arg(text);
     }
     return std::nullopt;
 }
 
-QString dashLine() {
-    return QString(report::kDashColumn - 1, QLatin1Char(' ')) + QLatin1Char('\t') + kDashes;
+// Whether a name holds what a report cannot show exactly, which nameError tells.
+bool doubtful(QByteArrayView name) {
+    return name.isEmpty() || name.contains('?') || name.contains("\uFFFD") ||
+           std::any_of(name.begin(), name.end(),
+                       [](char c) { return (c >= 0 && c < ' ') || c == '\x7f'; });
+}
+
+QByteArrayView withoutTrailingSpaces(QByteArrayView name) {
+    while (name.endsWith(' ')) {
+        name.chop(1);
+    }
+    return name;
+}
+
+QByteArray dashLine() {
+    return QByteArray(report::kDashColumn - 1, ' ') + '\t' + kDashes.toLatin1();
 }
 
 // One folder's line, after the line that held its name where that was too long for the column;
 // why it cannot be read, nothing when it can.
-std::optional<QString> readFolderLine(const QString& line, const QString& longName,
+std::optional<QString> readFolderLine(QByteArrayView line, QByteArrayView longName,
                                       PreviousReport* report) {
-    const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-    QString name = line.left(tab);
-    if (tab < 0 || codePoints(name) != kNameWidth ||
+    const qsizetype tab = line.indexOf('\t');
+    const QByteArrayView padded = line.first(std::max<qsizetype>(tab, 0));
+    if (tab < 0 || codePoints(padded) != kNameWidth ||
         (!longName.isEmpty() &&
-         (codePoints(longName) < kNameWidth + 1 || !name.trimmed().isEmpty()))) {
+         (codePoints(longName) < kNameWidth + 1 || !withoutTrailingSpaces(padded).isEmpty()))) {
         return QStringLiteral("not a folder's line");
     }
-    if (!longName.isEmpty()) {
-        name = longName;
+    const QByteArrayView name = withoutTrailingSpaces(longName.isEmpty() ? padded : longName);
+    if (doubtful(name)) {
+        return nameError(name);
     }
-    while (name.endsWith(QLatin1Char(' '))) {
-        name.chop(1);
-    }
-    if (std::optional<QString> error = nameError(name)) {
-        return error;
-    }
-    const QString field = line.mid(tab + 1).section(QLatin1Char('\t'), 0, 0);
+    QByteArrayView field = line.sliced(tab + 1);
+    field = field.first(field.contains('\t') ? field.indexOf('\t') : field.size()).trimmed();
     // A folder a comparison found gone is no folder of that report's tree.
-    if (field.trimmed() == QStringLiteral("gone")) {
+    if (field == "gone") {
         return std::nullopt;
     }
-    FolderSize size;
-    if (field.trimmed().isEmpty()) {
-        size = FolderSize::unreadable();
+    if (field.isEmpty()) {
+        report->folders.add({name.data(), static_cast<std::size_t>(name.size())},
+                            FolderSize::unreadable());
     } else if (const std::optional<std::uint64_t> bytes = groupedNumber(field)) {
-        size = FolderSize::of(*bytes);
+        report->folders.add({name.data(), static_cast<std::size_t>(name.size())},
+                            FolderSize::of(*bytes));
+    } else if (field.size() > 1 && QByteArrayView("KMGTPE").contains(field.back())) {
+        // A cron job that compares with the report it replaces would be refused every run.
+        return QStringLiteral(
+                   "the size \"%1\" is rounded (--human-readable); compare with a "
+                   "report written without --human-readable, or as CSV or JSON")
+            .arg(*utf8(field));
     } else {
-        return QStringLiteral("the size \"%1\" is not a number of bytes").arg(field.trimmed());
+        return QStringLiteral("the size \"%1\" is not a number of bytes").arg(*utf8(field));
     }
-    report->folders.push_back({name.toStdString(), size});
     return std::nullopt;
 }
 
 // The folder lines, up to the dash line that starts the closing block.
-bool readFolders(Lines& lines, PreviousReport* report, QString* why) {
-    QString longName;
-    for (QString line; lines.next(&line, why);) {
-        if (longName.isEmpty() && line == dashLine()) {
+bool readFolders(TextLines& lines, PreviousReport* report, QString* why) {
+    const QByteArray dashes = dashLine();
+    // The line before, where it held a name too long for its column.
+    QByteArray longName;
+    for (QByteArrayView line; lines.next(&line, why);) {
+        if (longName.isEmpty() && line == dashes) {
             return true;
         }
-        if (longName.isEmpty() && !line.contains(QLatin1Char('\t'))) {
-            longName = line;
+        if (longName.isEmpty() && !line.contains('\t')) {
+            longName = line.toByteArray();
             continue;
         }
-        if (const auto error = readFolderLine(line, std::exchange(longName, QString()), report)) {
+        if (const auto error = readFolderLine(line, std::exchange(longName, {}), report)) {
             *why = QStringLiteral("line %1: %2").arg(lines.number()).arg(*error);
             return false;
         }
@@ -163,7 +188,7 @@ bool readFolders(Lines& lines, PreviousReport* report, QString* why) {
 
 // The closing block: the total of the folders (or the used space, which is no total of theirs),
 // and nothing after it.
-bool readClosing(Lines& lines, PreviousReport* report, QString* why) {
+bool readClosing(TextLines& lines, PreviousReport* report, QString* why) {
     QString line;
     if (!lines.next(&line, why)) {
         return false;
@@ -181,7 +206,7 @@ bool readClosing(Lines& lines, PreviousReport* report, QString* why) {
     if (!usedSpace) {
         report->total = total;
     }
-    if (foldersTotal && !(lines.next(&line, why) && line == dashLine())) {
+    if (foldersTotal && !(lines.next(&line, why) && line == QString::fromLatin1(dashLine()))) {
         *why = QStringLiteral("line %1: not the dash line under the total").arg(lines.number());
         return false;
     }
@@ -194,8 +219,8 @@ bool readClosing(Lines& lines, PreviousReport* report, QString* why) {
 
 }  // namespace
 
-std::optional<PreviousReport> readText(const QByteArray& bytes, QString* why) {
-    Lines lines(bytes);
+std::optional<PreviousReport> readText(Lines& source, QString* why) {
+    TextLines lines(source);
     PreviousReport report;
     report.names = PreviousReport::Names::Lined;
     if (!readHeader(lines, &report, why) || !readFolders(lines, &report, why) ||

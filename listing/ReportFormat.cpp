@@ -154,10 +154,11 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
     out_.endLine();
     out_.write(dateLine(today, locale_));
     if (comparison_) {
-        const std::optional<QDate>& then = comparison_->previous().date;
-        out_.write(
-            QStringLiteral("  (compared with %1)")
-                .arg(then ? dateLine(*then, locale_) : QStringLiteral("a report of no date")));
+        const PreviousReport& previous = comparison_->previous();
+        out_.write(QStringLiteral("  (compared with %1)")
+                       .arg(previous.none   ? QStringLiteral("no earlier report")
+                            : previous.date ? dateLine(*previous.date, locale_)
+                                            : QStringLiteral("a report of no date")));
     }
     out_.endLine();
     out_.endLine();

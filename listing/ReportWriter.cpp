@@ -1,6 +1,7 @@
 #include "listing/ReportWriter.h"
 
 #include <QIODevice>
+#include <algorithm>
 
 namespace dirtally {
 
@@ -32,6 +33,12 @@ void ReportWriter::write(const QString& text) {
     const char* end = encoder_.appendToBuffer(pending_.data() + at, text);
     pending_.truncate(end - pending_.constData());
     lineLength_ += codePoints(text);
+}
+
+void ReportWriter::writeUtf8(QByteArrayView text) {
+    pending_ += text;
+    lineLength_ +=
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
 }
 
 void ReportWriter::tab() {

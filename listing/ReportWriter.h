@@ -17,6 +17,8 @@ class ReportWriter {
     ~ReportWriter();
 
     void write(const QString& text);
+    // Text that is UTF-8 already (a JSON line, say), as it is.
+    void writeUtf8(QByteArrayView text);
     void tab();
     // Goes to column n: pads with spaces, or starts a new line when the line is already past it.
     void columnStop(int column);

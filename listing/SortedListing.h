@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <memory>
-#include <vector>
 
 #include "listing/ReportSink.h"
 #include "listing/RunHost.h"
@@ -11,7 +11,8 @@ namespace dirtally {
 
 // Lays the folder lines of a report out in another order than the file system's, and keeps only
 // the largest when asked: the lines are held until the closing, then handed on in order to the
-// format that writes them. The closing's total is the run's, of every folder.
+// format that writes them. The closing's total is the run's, of every folder. Asked for the
+// largest N, it holds N lines at most, however many folders come.
 class SortedListing final : public ReportSink {
   public:
     // top: how many folders to keep, the largest (the grown most where compared); 0 keeps every
@@ -32,11 +33,16 @@ class SortedListing final : public ReportSink {
     static bool byName(const ListedFolder& a, const ListedFolder& b);
 
   private:
+    using Order = bool (*)(const ListedFolder&, const ListedFolder&);
+
     std::unique_ptr<ReportSink> format_;
     ListOrder order_;
     std::size_t top_;
-    bool compared_;
-    std::vector<ListedFolder> held_;
+    // Which come first when only the first N are kept: the largest, or the grown most.
+    Order first_;
+    // Every line in the order it came; with top_, the first top_ as a heap whose front comes
+    // last of them. A deque: a line is never moved once held, as a growing vector moves them.
+    std::deque<ListedFolder> held_;
 };
 
 }  // namespace dirtally

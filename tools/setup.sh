@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Dirtally needs to build and run (and, with "test", to test), when
-# any of them is missing.
+# Installs the Debian packages Dirtally needs to build, package and run (and, with "test", to
+# test), when any of them is missing.
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libcanberra-dev libcanberra0
           libcanberra-pulse sound-theme-freedesktop fonts-liberation fonts-dejavu-core
-          fonts-texgyre xdg-utils qt6-wayland)
+          fonts-texgyre xdg-utils qt6-wayland dpkg-dev)
 if [[ "${1:-}" == test ]]; then
     packages+=(xvfb xauth xdotool imagemagick x11-utils openbox pulseaudio pulseaudio-utils
                procps python3 util-linux btrfs-progs
-               dpkg-dev desktop-file-utils appstream man-db groff-base lintian clang libclang-rt-14-dev
+               desktop-file-utils appstream man-db groff-base lintian clang libclang-rt-14-dev
                weston xwayland wmctrl jq clang-tidy clang-format)
 fi
 

@@ -1,32 +1,32 @@
 #include "platform/system/FileContents.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
-
-#include "platform/system/FileDescriptor.h"
-#include "platform/system/SystemError.h"
 
 namespace dirtally {
 
-std::optional<QByteArray> fileContents(const Path& path, QString* error) {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    QByteArray contents;
-    char buffer[64 * 1024];
-    while (file.valid()) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got == 0) {
-            return contents;
-        }
-        if (got > 0) {
-            contents.append(buffer, got);
-        } else if (errno != EINTR) {
-            break;
-        }
+std::unique_ptr<QIODevice> openForReading(const Path& path, int* error) {
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) {
+        *error = errno;
+        return nullptr;
     }
-    *error = systemErrorText(errno);
-    return std::nullopt;
+    auto file = std::make_unique<QFile>();
+    if (!file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(descriptor);
+        *error = EBADF;
+        return nullptr;
+    }
+    return file;
+}
+
+bool isSpecialFile(const Path& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
 }
 
 }  // namespace dirtally

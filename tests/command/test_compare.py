@@ -70,9 +70,19 @@ def table_of_changes(command, root):
     folder = trees.build(os.path.join(root, "Tree"), BEFORE)
     os.chmod(os.path.join(folder, "was shut"), 0)
     owned(root)
-    for kind in ("text", "csv", "json"):
-        done = run(command, f"--format={kind}", "-o", os.path.join(root, kind), folder)
-        expect(done.returncode in (0, 3), f"first {kind} report: {done!r}")
+    # A cron job's first run of --compare: no report yet to replace, every folder new (and the
+    # total, in text); each is then the previous report of the runs below.
+    first = {"text": b"(compared with no earlier report)", "csv": b"folder,bytes,change\r\n",
+             "json": b'"previous_date":null,"first_report":true'}
+    for kind, mark in first.items():
+        done = run(command, "--compare", f"--format={kind}", "-o", os.path.join(root, kind),
+                   folder)
+        with open(os.path.join(root, kind), "rb") as report:
+            written = report.read()
+        expect(done.returncode in (0, 3) and mark in written and
+               written.count(b"new") == len(BEFORE) + (kind == "text"), f"first {kind}: {done!r}")
+    by_size = os.path.join(root, "by size")
+    run(command, "--format=json", "--sort=size", "-o", by_size, folder)
     change_tree(folder)
     for kind in ("text", "csv", "json"):
         done = run(command, f"--compare={os.path.join(root, kind)}", "--format=json", "-o", "-",
@@ -80,6 +90,13 @@ def table_of_changes(command, root):
         expect(done.returncode in (0, 3), f"compared with {kind}: {done.stderr!r}")
         check_json(done.stdout, f"compared with {kind}")
     previous = f"--compare={os.path.join(root, 'json')}"
+    # Kept to the largest N, the gone ones still come last and in the asked order, whatever the
+    # previous report's ("old name" first there: it was larger).
+    done = run(command, "--compare=" + by_size, "--sort=name", "--top=9", "--format=json", "-o",
+               "-", folder)
+    paths = [entry["path"] for entry in json.loads(done.stdout)["folders"]]
+    expect(paths[-2:] == ["gone", "old name"] and paths == sorted(paths[:-2]) + paths[-2:],
+           f"sorted by name, the largest 9: {paths}")
     rows = list(csv.reader(io.StringIO(run(command, previous, "--csv", "-o", "-", folder)
                                        .stdout.decode(), newline="")))
     expect(rows[0] == ["folder", "bytes", "change"], f"CSV header {rows[0]}")
@@ -126,7 +143,11 @@ def refusals(command, root):
         error = done.stderr.decode()
         expect(done.returncode == 2 and previous in error and why in error and
                error.count("\n") == 1 and not os.path.exists(output), f"{args}: {done!r}")
-    for content, why in ((b'{"program":"dirtally-report","folders":[', "line 1:"),
+    # A report to no plain file replaces none (on a terminal, /dev/stdout would wait for one).
+    done = run(command, "--compare", "-o", "/dev/null", folder)
+    expect(done.returncode == 2 and b"/dev/null: the report goes to no plain file" in done.stderr,
+           f"--compare -o /dev/null: {done!r}")
+    for content, why in ((b'{"program":"dirtally-report","folders":[', "line 2: the report ends"),
                          (None, "No such file or directory")):
         os.remove(previous)
         if content is not None:

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""dirtally-report from outside, as a script or cron uses it: reports held against the reference
-walk of the end-to-end tests, CSV read back with Python's CSV reader, every exit status and what
-reaches standard output and standard error, and signals during a run slowed by slowfs.
+"""dirtally-report from outside, as a script or cron uses it: its reports of ordinary and hostile
+trees read back and held against the reference walk of the end-to-end tests, CSV read back with
+Python's CSV reader, every exit status and what reaches standard output and standard error, and
+signals during a run slowed by slowfs.
 
     test_report_command.py --command build/dirtally-report [--slowfs build/tests/libslowfs.so]
 """
@@ -38,36 +39,55 @@ def expect(condition, message):
         raise AssertionError(message)
 
 
-def listed(folders, one_level, prefix=b""):
-    """(path bytes, size or None) of each folder a report lists, as the reference walk sees it."""
-    rows = []
-    for folder in folders:
-        dotted = folder.name.startswith(b".")
-        if one_level or not (dotted and prefix):
-            rows.append((prefix + folder.name, folder.size))
-            if not one_level and not dotted:
-                rows += listed(folder.children, False, prefix + folder.name + b"/")
-    return rows
-
-
 def csv_rows(folders, one_level):
     return [[reference.decode_name(path), "" if size is None else str(size)]
-            for path, size in listed(folders, one_level)]
+            for path, size in reference.listed(folders, one_level)]
 
 
-def json_rows(command, folder, mode):
+# Root reads everything: what permissions forbid is tried as nobody; anybody else is bound.
+NOBODY = 65534 if os.getuid() == 0 else None
+
+
+def as_user(user):
+    return {"user": user, "group": user, "extra_groups": []} if user is not None else {}
+
+
+def json_rows(data):
     """(path bytes, size) of each folder of a JSON report, which jq must read too."""
-    done = run(command, "--format=json", "-o", "-", *mode, folder)
-    expect(done.returncode == 0, f"{mode} JSON: {done!r}")
-    expect(subprocess.run(["jq", "-e", ".total"], input=done.stdout,
-                          capture_output=True).returncode == 0, f"jq refused {done.stdout!r}")
-    report = json.loads(done.stdout)
-    expect(report["mode"] == ("all" if mode else "one-level"), f"JSON header {report}")
+    expect(subprocess.run(["jq", "-e", ".total"], input=data,
+                          capture_output=True).returncode == 0, f"jq refused {data[:200]!r}")
     return [(base64.b64decode(line["path_bytes"]) if "path_bytes" in line
-             else line["path"].encode(), line["bytes"]) for line in report["folders"]]
+             else line["path"].encode(), line["bytes"]) for line in json.loads(data)["folders"]]
+
+
+def expect_text(data, folders, one_level, what):
+    report = reference.Report(data)
+    problem = reference.difference(report, folders, one_level)
+    expect(report.complete(one_level) and problem is None,
+           f"{what}: {problem or report.closing}")
+
+
+def expect_lists(command, folder, user=None):
+    """The text and JSON reports of both modes list what the reference walk finds, as `user`:
+    each folder's name or path and its size, in order, and the total; a blank size, and the
+    status 3, for each folder that cannot be read."""
+    folders = reference.scan_as(folder, user)
+    for one_level, mode in ((True, []), (False, ["--all"])):
+        status = 3 if any(size is None for _, size in reference.listed(folders, one_level)) else 0
+        for kind in ("text", "json"):
+            done = subprocess.run([command, *mode, f"--format={kind}", "-o", "-", folder],
+                                  capture_output=True, **as_user(user))
+            what = f"{os.path.basename(folder)} {mode} {kind}"
+            expect(done.returncode == status, f"{what}: status {done.returncode}, not {status}")
+            if kind == "text":
+                expect_text(done.stdout, folders, one_level, what)
+            else:
+                rows, wanted = json_rows(done.stdout), reference.listed(folders, one_level)
+                expect(rows == wanted, f"{what} rows {rows[:5]}... != {wanted[:5]}...")
 
 
 def reports_and_csv(command, root):
+    """The report in its default place, silently; its CSV read back with Python's reader."""
     folder = trees.build(os.path.join(root, "Reports"), SHAPE)
     folders = reference.scan(folder)
     for one_level, mode in ((True, []), (False, ["--all"])):
@@ -75,18 +95,111 @@ def reports_and_csv(command, root):
         expect(done.returncode == 0 and done.stdout == b"" and done.stderr == b"",
                f"{mode}: status {done.returncode}, output {done.stdout + done.stderr!r}")
         with open(os.path.join(folder, "Dirtallied.txt"), "rb") as report:
-            problem = reference.compare(report.read(),
-                                        reference.expected_report(folder, folder, one_level))
-        expect(problem is None, f"{mode} report: {problem}")
+            expect_text(report.read(), folders, one_level, f"{mode} report")
         done = run(command, "--csv", "-o", "-", *mode, cwd=folder)
         expect(done.returncode == 0 and b"\r\n" in done.stdout, f"{mode} CSV: {done!r}")
         rows = list(csv.reader(io.StringIO(done.stdout.decode("utf-8"), newline="")))
         expect(rows[0] == ["folder", "bytes"], f"CSV header {rows[0]}")
         expected = csv_rows(folders, one_level)
         expect(rows[1:] == expected, f"{mode} CSV rows {rows[1:]} != {expected}")
-        expected = listed(folders, one_level)
-        rows = json_rows(command, folder, mode)
-        expect(rows == expected, f"{mode} JSON rows {rows} != {expected}")
+        report = json.loads(run(command, "--format=json", "-o", "-", *mode, folder).stdout)
+        expect(report["mode"] == ("all" if mode else "one-level"), f"JSON header {report}")
+    expect_lists(command, folder)
+
+
+def hostile_shape():
+    shape = {bytes([b]) + b"-byte": {"f": b} for b in range(1, 256) if b != ord("/")}
+    shape[bytes(b for b in range(1, 256) if b != ord("/"))] = {"every byte": 254}
+    shape[b"a" * 255] = {"f": 255}
+    shape["\u20ac" * 85] = {"f": 85}
+    shape["\u00e9" * 127 + "x"] = {"f": 128}
+    shape["\u00e9" * 82] = {"f": 82}
+    shape["\u00e9" * 83] = {"f": 83}
+    shape["\U00010428eseret starts outside the BMP"] = {"f": 1}
+    # Column stops count characters: outside the BMP a character is two UTF-16 units.
+    shape["\U0001f389" * 60] = {"f": 60}
+    shape["\U0001f600" * 20 + "b" * 62] = {"f": 820}
+    shape["\U0001f600" * 40 + "a" * 43] = {"f": 830}
+    shape[b"\xff\xfe outer"] = {b"\n\r\t inner": {b"\xc3(": {"f": 3}}}
+    shape["\u00df and \u0130stanbul"] = {"f": 9}
+    # Dot-folders at two depths: a top-level one listed and not entered, a deeper one never
+    # listed; a terabyte, and totals beyond 2^24.
+    shape[".dotted"] = {"f": 7, "Inner": {"g": 6}}
+    shape["Music"] = {"a": 15_000_000, ".git": {"objects": {"o": 4096}}, "Live": {"b": 3}}
+    shape["Huge"] = {"g": 1 << 40}
+    return shape
+
+
+def hostile_trees(command, root):
+    """Names of every byte, at and past the column stop, outside the BMP and not UTF-8; a chain
+    deeper than PATH_MAX; more sub-folders in one folder than a signed 16-bit count; FIFOs,
+    sockets and devices at three depths; folders nobody may read, as nobody."""
+    trees.build(os.path.join(root, "Hostile Names"), hostile_shape())
+    deep = trees.build(os.path.join(root, "Deep"), {"Shallow": {"f": 5}})
+    trees.deep_chain(os.path.join(deep, "Chain"), levels=25, name_bytes=200, file_size=1000)
+    wide = os.path.join(root, "Wide")
+    for i in range(40_000):
+        os.makedirs(os.path.join(wide, f"w{i:05d}"))
+    trees.build(wide, {"w00007": {"f": 7}, "w39999": {"g": 39999}})
+    specials = trees.build(os.path.join(root, "Specials"),
+                           {"Devices": {"Nested": {"f": 10}}, "Plain": {"f": 20}})
+    for folder in (specials, os.path.join(specials, "Devices"),
+                   os.path.join(specials, "Devices", "Nested")):
+        trees.special_files(folder)
+    for name in ("Hostile Names", "Deep", "Wide", "Specials"):
+        expect_lists(command, os.path.join(root, name))
+    shut = trees.build(os.path.join(root, "Unreadable"), {
+        "Open": {"f": 100, "Sub": {"g": 200}}, "Locked": {"f": 300},
+        "Partly": {"f": 400, "Inner": {"g": 500}, "Fine": {"h": 600}},
+        "NoSearch": {"f": 700, "Sub": {"g": 800}}})
+    os.chmod(os.path.join(shut, "Locked"), 0)
+    os.chmod(os.path.join(shut, "Partly", "Inner"), 0)
+    # Names readable, entries not: the size cannot be read either.
+    os.chmod(os.path.join(shut, "NoSearch"), 0o644)
+    expect_lists(command, shut, user=NOBODY)
+    trees.remove_tree(shut)
+
+
+CHURN = """
+import os, shutil, sys, time
+root = sys.argv[1]
+i = 0
+while True:
+    path = os.path.join(root, f"c{i % 7}", f"d{i % 5}", "e")
+    try:
+        os.makedirs(path, exist_ok=True)
+        for j in range(20):
+            with open(os.path.join(path, f"f{j}"), "wb") as f:
+                f.truncate(i)
+        if i % 3 == 0:
+            shutil.rmtree(os.path.join(root, f"c{(i + 3) % 7}"), ignore_errors=True)
+    except OSError:
+        pass
+    i += 1
+"""
+
+
+def changing_tree(command, root):
+    """Folders made and removed by another process while the tree is read: complete reports,
+    the changing folder listed, and the folders that did not change listed exactly."""
+    stable = {f"Stable {i}": {f"f{j}": j for j in range(100)} for i in range(1, 40)}
+    folder = trees.build(os.path.join(root, "Changing"), dict(stable, Churn={}))
+    folders = reference.scan(folder)
+    changer = subprocess.Popen([sys.executable, "-c", CHURN, os.path.join(folder, "Churn")])
+    try:
+        for run_number in range(6):
+            one_level = run_number % 2 == 0
+            done = run(command, *([] if one_level else ["--all"]), "-o", "-", folder)
+            report = reference.Report(done.stdout)
+            kept = [row for row in report.rows if not row[0].startswith("Churn")]
+            wanted = [row for row in reference.expected_rows(folders, one_level)
+                      if not row[0].startswith("Churn")]
+            expect(done.returncode in (0, 3) and report.complete(one_level) and
+                   len(kept) < len(report.rows) and kept == wanted,
+                   f"run {run_number} on a changing tree: {done.returncode}, {report.rows[:3]}")
+    finally:
+        changer.kill()
+        changer.wait()
 
 
 def exit_statuses(command, root):
@@ -117,9 +230,8 @@ def blank_sizes_named(command, root):
     os.chmod(os.path.join(folder, "Part", "In"), 0)
     try:
         for mode in ([], ["--all"]):
-            # As nobody, since root reads everything.
             done = subprocess.run([command, *mode, "--csv", "-o", "-", folder], capture_output=True,
-                                  **({"user": 65534, "group": 65534} if os.getuid() == 0 else {}))
+                                  **as_user(NOBODY))
             blank = b"Part/In," if mode else b"Part,"
             expect(done.returncode == 3 and blank in done.stdout.split(b"\r\n"),
                    f"{mode}: status {done.returncode}, report {done.stdout!r}")
@@ -233,15 +345,22 @@ def main():
     parser.add_argument("--command", required=True)
     parser.add_argument("--slowfs")
     args = parser.parse_args()
-    args.command = os.path.abspath(args.command)
+    command = os.path.abspath(args.command)
     with tempfile.TemporaryDirectory() as root:
-        os.chmod(root, 0o755)
-        reports_and_csv(args.command, root)
-        exit_statuses(args.command, root)
-        blank_sizes_named(args.command, root)
-        named_outputs(args.command, root)
-        if args.slowfs:
-            slow_runs(args.command, root, args.slowfs)
+        # Root's trees go on a tmpfs of their own, where 40,000 folders come and go in a moment;
+        # on a busy disk that takes a minute.
+        mounted = os.geteuid() == 0 and subprocess.run(
+            ["mount", "-t", "tmpfs", "-o", "mode=0755", "dirtally-test", root]).returncode == 0
+        try:
+            os.chmod(root, 0o755)
+            for check in (reports_and_csv, hostile_trees, changing_tree, exit_statuses,
+                          blank_sizes_named, named_outputs):
+                check(command, root)
+            if args.slowfs:
+                slow_runs(command, root, args.slowfs)
+        finally:
+            if mounted:
+                subprocess.run(["umount", "-l", root], check=True)
     print("dirtally-report: all checks passed")
 
 

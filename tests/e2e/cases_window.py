@@ -202,21 +202,17 @@ def _wait_run_started(app, folder):
 def _expect_partial(data, folders, one_level, closed):
     """The report of an interrupted run: the lines written are the reference's first lines;
     an aborted run adds a complete closing block of what it listed."""
-    full = reference.one_level_lines(folders) if one_level else \
-        reference.all_subs_lines(folders)
-    lines = reference.split_report(data)
-    body = lines[reference.HEADER_LINES:]
-    closing = 0 if closed else (3 if one_level else 2)
-    listed = body[:len(body) - closing]
-    check(listed == full[:len(listed)], "the lines written are not the reference's first lines")
+    report = reference.Report(data)
+    problem = reference.difference(report, folders, one_level, whole=False)
+    check(problem is None, f"the lines written are not the reference's first lines: {problem}")
+    whole = len(reference.listed(folders, one_level))
     if closed:
-        check(len(listed) < len(full) - (3 if one_level else 2),
+        check(len(report.rows) < whole and not report.closing,
               "the whole report was written before the window closed")
-        return len(listed)
-    check(len(listed) < len(full) - closing, "the run completed before the abort")
-    check(reference.check_shape(lines, one_level) is None,
-          "the aborted run's closing block is incomplete")
-    return len(listed)
+    else:
+        check(len(report.rows) < whole, "the run completed before the abort")
+        check(report.complete(one_level), "the aborted run's closing block is incomplete")
+    return len(report.rows)
 
 
 def esc_aborts_large_tree(context):
@@ -261,12 +257,11 @@ def queued_esc_presses(context):
     wait_until(lambda: os.path.exists(path), 20, "the report file to be opened")
     app.wait_title(IDLE_TITLE, timeout=60)
     data = wait_until(lambda: complete_report(path, True), 5, "a complete report")
-    lines = reference.split_report(data)
-    full = reference.one_level_lines(context.big_folders())
-    listed = lines[reference.HEADER_LINES:-3]
-    check(listed == full[:len(listed)], "the lines written are not the reference's first lines")
+    report = reference.Report(data)
+    problem = reference.difference(report, context.big_folders(), True, whole=False)
+    check(problem is None, f"the lines written are not the reference's first lines: {problem}")
     context.figures["folder lines after two queued Esc presses"] = \
-        f"{len(listed)} of {len(full) - 3}"
+        f"{len(report.rows)} of {len(context.big_folders())}"
     data = make_list(app, folder, True, keys=("Escape",), timeout=60)
     expect_report(data, folder, folder + "/", True, name="the run after the queued presses",
                   folders=context.big_folders())
@@ -285,17 +280,15 @@ def untick_during_run(context):
     app.wait_title(IDLE_TITLE, timeout=60)
     fs = os.statvfs(folder)
     used = (fs.f_blocks - fs.f_bavail) * fs.f_frsize
-    lines = reference.split_report(read(path))
-    check(lines[5].endswith("  ") and not lines[5].endswith("(no subs)"),
-          f"the path line is {lines[5]!r}")
-    check(lines[-2] == reference.DASH_LINE, "no dash line before the used space")
-    match = re.fullmatch(r" {81}\t( *)([0-9,]+)", lines[-1])
-    check(match and len(lines[-1]) == 99, f"the used-space line is {lines[-1]!r}")
-    written = int(match.group(2).replace(",", ""))
+    report = reference.Report(read(path))
+    check(report.path_line.endswith("  ") and not report.path_line.endswith("(no subs)"),
+          f"the path line is {report.path_line!r}")
+    check(len(report.closing) == 2 and reference.DASHES.fullmatch(report.closing[0]),
+          f"the closing block is {report.closing!r}")
+    written = report.total()
     check(abs(written - used) <= 16 << 20, f"used space {written:,}, the file system says {used:,}")
-    full = reference.one_level_lines(context.big_folders())
-    listed = lines[reference.HEADER_LINES:-2]
-    check(listed == full[:len(listed)], "the lines written are not the reference's first lines")
+    problem = reference.difference(report, context.big_folders(), True, whole=False)
+    check(problem is None, f"the lines written are not the reference's first lines: {problem}")
     os.remove(path)
 
 
@@ -452,13 +445,18 @@ def refuses_root_folder(context):
                   f"the program ended without its message (status {app.process.returncode})")
             return [w for w, n in zip(app.windows(), names) if n == "Dirtally error"]
         box = wait_until(box_without_main_window, 15, "the message box \"Dirtally error\"")[0]
+        # With no main window to stand over, the box settles in the middle of the screen once the
+        # window manager has framed it.
+        def centre():
+            (x, y, width, height), (left, right, top, bottom) = context.session.geometry(box)
+            return x - left + (left + width + right) / 2, y - top + (top + height + bottom) / 2
+        try:
+            wait_until(lambda: all(abs(c - s / 2) <= 4 for c, s in zip(centre(), SCREEN)), 3,
+                       "the box in the middle of the screen")
+        except CaseFailure:
+            raise CaseFailure(f"the box's centre is at {centre()}; the screen's at "
+                              f"{SCREEN[0] // 2}, {SCREEN[1] // 2}") from None
         context.session.screenshot("refused-from-root", box)
-        # With no main window to stand over, the box stands in the middle of the screen.
-        (x, y, width, height), (left, right, top, bottom) = context.session.geometry(box)
-        centre = (x - left + (left + width + right) / 2, y - top + (top + height + bottom) / 2)
-        check(abs(centre[0] - SCREEN[0] / 2) <= 4 and abs(centre[1] - SCREEN[1] / 2) <= 4,
-              f"the box's centre is at {centre[0]:g}, {centre[1]:g}; the screen's at "
-              f"{SCREEN[0] // 2}, {SCREEN[1] // 2}")
         context.session.x("xdotool", "windowactivate", "--sync", str(box), check_rc=False)
         app.key("Return")
         app.wait_exit(5)

@@ -1,18 +1,22 @@
-"""The report Dirtally should write, computed independently from the file system.
+"""What a report of a tree should list, found independently from the file system, and a text
+report read back into its folder lines.
 
 Sizes are the sum of lstat st_size of every non-directory entry beneath a folder, links not
 followed; a folder whose tree cannot be read in full has no size (the blank field). The walk goes
-through open directory handles, so paths longer than PATH_MAX are no obstacle.
+through open directory handles, so paths longer than PATH_MAX are no obstacle. Reports are held
+against the walk by what they list (each folder's name and size, in order, and the total), never
+by re-writing their text here.
 """
 
-import datetime
 import os
 import pickle
 import re
 
 CRLF = "\r\n"
-DASH_LINE = " " * 81 + "\t" + "-" * 15
 HEADER_LINES = 7
+# A name's field before the size's TAB; a longer name puts its size on a line of its own.
+NAME_FIELD = 82
+DASHES = re.compile(r" *\t-+")
 
 
 def decode_name(raw):
@@ -36,18 +40,9 @@ def decode_name(raw):
 
 
 def display_name(raw):
+    """A one-level report shows each name capitalised."""
     text = decode_name(raw)
     return text[:1].upper() + text[1:].lower()
-
-
-def size_field(size):
-    return " " * 14 if size is None else (" " + f"{size:,}").rjust(14)
-
-
-def folder_line(name, size):
-    if len(name) <= 82:
-        return name + " " * (82 - len(name)) + "\t" + size_field(size)
-    return name + CRLF + " " * 82 + "\t" + size_field(size)
 
 
 class Folder:
@@ -144,113 +139,86 @@ def scan_as(path, uid):
     return pickle.loads(blob)
 
 
-def one_level_lines(folders):
-    lines = [folder_line(display_name(f.name), f.size) for f in folders]
-    total = sum(f.size for f in folders if f.size is not None)
-    return lines + [DASH_LINE, "\t" + " " * 76 + f"{total:,}".rjust(17), DASH_LINE]
-
-
-def _walk_lines(folders, prefix, lines):
+def listed(folders, one_level, prefix=b""):
+    """(path bytes, size or None) of each folder a report lists, in order: one level lists every
+    sub-folder; all sub-folders lists a top-level dot-folder (sized, not entered) and no deeper
+    one (counted in the folder above it)."""
+    rows = []
     for folder in folders:
-        # A top-level dot-folder is listed and counted, as in the one-level listing; deeper ones
-        # count in the folder above them only.
-        if folder.name.startswith(b".") and prefix:
-            continue
-        path = prefix + folder.name
-        lines.append(folder_line(decode_name(path), folder.size))
-        if not folder.name.startswith(b"."):
-            _walk_lines(folder.children, path + b"/", lines)
+        dotted = folder.name.startswith(b".")
+        if one_level or not (dotted and prefix):
+            rows.append((prefix + folder.name, folder.size))
+            if not one_level and not dotted:
+                rows += listed(folder.children, False, prefix + folder.name + b"/")
+    return rows
 
 
-def all_subs_lines(folders):
-    lines = []
-    _walk_lines(folders, b"", lines)
-    total = sum(f.size for f in folders if f.size is not None)
-    return lines + [DASH_LINE, " " * 79 + "\t" + f"{total:,}".rjust(17)]
+def expected_rows(folders, one_level):
+    """The (name, size) lines a text report of these folders lists."""
+    show = display_name if one_level else decode_name
+    return [(show(path), size) for path, size in listed(folders, one_level)]
 
 
-def header(caption, no_subs_ticked):
-    return ["", None, "", None, "", "Path - " + caption + ("  " if no_subs_ticked else
-                                                           "  (no subs)"), ""]
+def _number(field):
+    text = field.replace(",", "").strip()
+    return int(text) if text else None
 
 
-def expected_report(path, caption, one_level, uid=None, folders=None):
-    """The report's lines (None where line 2 and the date may differ)."""
-    if folders is None:
-        folders = scan_as(path, uid)
-    body = one_level_lines(folders) if one_level else all_subs_lines(folders)
-    return header(caption, one_level) + body
+class Report:
+    """A text report read back: its path line, its folder lines as (name, size or None) and the
+    lines of its closing block. Raises ValueError where the bytes are no report's."""
 
-
-def date_lines():
-    """Today's and yesterday's date lines (a run may straddle midnight), in the C locale."""
-    days = ["Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"]
-    months = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
-    today = datetime.date.today()
-    return {f"{days[d.weekday()]} - {months[d.month - 1]} {d.day}, {d.year}"
-            for d in (today, today - datetime.timedelta(days=1))}
-
-
-def split_report(data):
-    """The report's text lines; raises if the bytes are not UTF-8 or a line lacks its CR LF."""
-    text = data.decode("utf-8")
-    if not text.endswith(CRLF):
-        raise ValueError("the report does not end with CR LF")
-    lines = text[:-2].split(CRLF)
-    if any("\r" in line or "\n" in line for line in lines):
-        raise ValueError("a bare CR or LF inside the report")
-    return lines
-
-
-def compare(data, expected):
-    """None when the report matches, else a description of the first difference."""
-    if data.startswith(b"\xef\xbb\xbf"):
-        return "the report starts with a byte-order mark"
-    try:
-        actual = split_report(data)
-    except (UnicodeDecodeError, ValueError) as error:
-        return str(error)
-    # A name of 83 or more characters puts its size on a line of its own.
-    wanted = []
-    for line in expected:
-        wanted.extend([None] if line is None else line.split(CRLF))
-    if len(actual) > 1 and not actual[1].startswith("Dirtally by "):
-        return f"line 2 is {actual[1]!r}"
-    if len(actual) > 3 and actual[3] not in date_lines():
-        return f"line 4 (the date) is {actual[3]!r}"
-    for number, (got, want) in enumerate(zip(actual, wanted), 1):
-        if want is not None and got != want:
-            return f"line {number} is {got!r}, expected {want!r}"
-    if len(actual) != len(wanted):
-        return f"{len(actual)} lines, expected {len(wanted)} (last: {actual[-1]!r})"
-    return None
-
-
-SIZE_FIELD = r"( {14}| {0,13} \d{1,3}(,\d{3})*)"
-
-
-def check_shape(lines, one_level):
-    """None when the report's lines have the shape of a complete report, whatever the tree
-    held; else what is wrong."""
-    if len(lines) < HEADER_LINES + 2 or lines[0] or lines[2] or lines[4] or lines[6]:
-        return "the header is incomplete"
-    body = lines[HEADER_LINES:]
-    closing = 3 if one_level else 2
-    if len(body) < closing or body[-closing] != DASH_LINE or (one_level and body[-1] != DASH_LINE):
-        return "the closing block is missing"
-    total = body[-closing + 1]
-    pattern = r"\t {76}" if one_level else r" {79}\t"
-    if not re.fullmatch(pattern + r" *\d{1,3}(,\d{3})*", total) or len(total) < 94:
-        return f"the total line is {total!r}"
-    i = 0
-    folders = body[:-closing]
-    while i < len(folders):
-        line = folders[i]
-        if re.fullmatch(r"[^\t]{82}\t" + SIZE_FIELD, line):
+    def __init__(self, data):
+        if data.startswith(b"\xef\xbb\xbf"):
+            raise ValueError("the report starts with a byte-order mark")
+        text = data.decode("utf-8")
+        if not text.endswith(CRLF):
+            raise ValueError("the report does not end with CR LF")
+        lines = text[:-2].split(CRLF)
+        if any("\r" in line or "\n" in line for line in lines) or len(lines) < HEADER_LINES:
+            raise ValueError("a bare CR or LF, or the header incomplete")
+        self.path_line = lines[5]
+        body = lines[HEADER_LINES:]
+        self.rows = []
+        i = 0
+        while i < len(body) and not DASHES.fullmatch(body[i]):
+            name, tab, size = body[i].partition("\t")
+            if tab and len(name) != NAME_FIELD:
+                raise ValueError(f"the TAB of {body[i]!r} is not after {NAME_FIELD} characters")
+            if not tab:
+                if i + 1 == len(body):
+                    i += 1
+                    break  # its size not written yet
+                blank, tab, size = body[i + 1].partition("\t")
+                if len(name) <= NAME_FIELD or blank != " " * NAME_FIELD or not tab:
+                    raise ValueError(f"no size under the long name {name!r}")
+                i += 1
+            self.rows.append((name.rstrip(" ") if len(name) == NAME_FIELD else name,
+                              _number(size)))
             i += 1
-        elif (len(line) >= 83 and "\t" not in line and i + 1 < len(folders)
-              and re.fullmatch(" {82}\t" + SIZE_FIELD, folders[i + 1])):
-            i += 2
-        else:
-            return f"a folder line is {line!r}"
+        self.closing = body[i:]
+
+    def complete(self, one_level):
+        """Whether the closing block is whole: dashes, the total, and dashes after a one-level
+        listing."""
+        ends = 3 if one_level else 2
+        return (len(self.closing) == ends and (not one_level or DASHES.fullmatch(self.closing[2]))
+                and self.closing[1].strip() != "")
+
+    def total(self):
+        return _number(self.closing[1]) if len(self.closing) > 1 else None
+
+
+def difference(report, folders, one_level, whole=True):
+    """None when the report lists what the walk found, else the first difference. A report not
+    whole must list the walk's first folders."""
+    want = expected_rows(folders, one_level)
+    for number, (got, wanted) in enumerate(zip(report.rows, want), 1):
+        if got != wanted:
+            return f"folder line {number} is {got!r}, expected {wanted!r}"
+    if len(report.rows) > len(want) or (whole and len(report.rows) < len(want)):
+        return f"{len(report.rows)} folder lines, expected {len(want)}"
+    total = sum(folder.size for folder in folders if folder.size is not None)
+    if whole and report.total() != total:
+        return f"the total is {report.total()}, expected {total}"
     return None

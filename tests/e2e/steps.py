@@ -4,7 +4,6 @@ import os
 import time
 
 import reference
-from app import ERROR_TITLE
 from session import CaseFailure, check, wait_until
 
 REPORT = "Dirtallied.txt"
@@ -30,13 +29,10 @@ def read(path):
 def complete_report(path, one_level):
     """The report's bytes once it holds a whole report, else None."""
     data = read(path)
-    if not data:
-        return None
     try:
-        lines = reference.split_report(data)
-    except (UnicodeDecodeError, ValueError):
+        return data if data and reference.Report(data).complete(one_level) else None
+    except ValueError:
         return None
-    return data if reference.check_shape(lines, one_level) is None else None
 
 
 def make_list(app, folder, one_level, keys=("alt+m",), timeout=60):
@@ -53,8 +49,17 @@ def make_list(app, folder, one_level, keys=("alt+m",), timeout=60):
 
 
 def expect_report(data, folder, caption, one_level, user=None, name="report", folders=None):
-    expected = reference.expected_report(folder, caption, one_level, uid=user, folders=folders)
-    problem = reference.compare(data, expected)
+    """The report lists what the reference walk finds, under the path line of `caption`."""
+    try:
+        report = reference.Report(data)
+    except ValueError as error:
+        raise CaseFailure(f"{name}: {error}")
+    check(report.complete(one_level), f"{name}: the closing block is {report.closing!r}")
+    check(report.path_line.startswith(f"Path - {caption}  "),
+          f"{name}: the path line is {report.path_line!r}")
+    if folders is None:
+        folders = reference.scan_as(folder, user)
+    problem = reference.difference(report, folders, one_level)
     if problem:
         raise CaseFailure(f"{name}: {problem}")
 

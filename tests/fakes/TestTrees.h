@@ -21,6 +21,14 @@ constexpr bool kThreadSanitizer = true;
 #else
 constexpr bool kThreadSanitizer = false;
 #endif
+// gcc names AddressSanitizer with a macro, clang only as a feature.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
 
 // A temporary folder for one case, emptied byte by byte afterwards (Qt's own removal cannot name
 // entries that are not UTF-8). A `fast` one is a fresh tmpfs where the process may mount, so that

@@ -75,7 +75,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto bytes = in.ConsumeIntegral<std::uint64_t>();
             csv.folder({path, readable ? FolderSize::of(bytes) : FolderSize::unreadable()});
             // A name a spreadsheet would take for a formula is read back after an apostrophe.
-            const bool formula = !name.isEmpty() && QStringLiteral("=+-@\t\r").contains(name[0]);
+            const bool formula =
+                !name.isEmpty() &&
+                CsvFormat::apostrophed(name[0], name.size() > 1 ? name[1] : QChar());
             rows.push_back(
                 {formula ? "'" + name : name, readable ? QString::number(bytes) : QString()});
         }

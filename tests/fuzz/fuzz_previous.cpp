@@ -32,8 +32,8 @@ QByteArray written(const PreviousReport& report) {
     ReportWriter writer(buffer);
     const std::unique_ptr<ReportSink> sink = chosenSink(inputs, writer);
     sink->header(report.folder.value_or("/"), inputs.oneLevel, QDate(2026, 12, 6));
-    for (const PreviousFolder& folder : report.folders) {
-        sink->folder({folder.key, folder.size});
+    for (std::size_t i = 0; i < report.folders.size(); ++i) {
+        sink->folder({Path(report.folders[i].key), report.folders[i].size});
     }
     using Closing = ReportSink::Closing;
     sink->closing(!report.total     ? Closing::UsedSpace
@@ -60,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(!first->oneLevel || again->oneLevel == first->oneLevel);
     check(!first->total || again->total == first->total);
     for (std::size_t i = 0; i < first->folders.size(); ++i) {
-        const PreviousFolder& folder = first->folders[i];
+        const PreviousFolder folder = first->folders[i];
         check(again->folders[i].size == folder.size &&
-              again->folders[i].key == first->keyOf(folder.key, pathToText(folder.key)));
+              again->folders[i].key == first->keyOf(Path(folder.key)));
     }
     return 0;
 }

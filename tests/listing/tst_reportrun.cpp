@@ -10,6 +10,7 @@
 
 #include "FakeRunHost.h"
 #include "Fakes.h"
+#include "TestTrees.h"
 #include "listing/ReportRun.h"
 
 using namespace dirtally;
@@ -340,9 +341,9 @@ class TestReportRun : public QObject {
     // Memory that runs out ends the run with an error that names the folder, never the
     // program.
     void outOfMemory() {
-#if defined(__SANITIZE_ADDRESS__)
-        QSKIP("AddressSanitizer reserves more address space than any limit leaves");
-#endif
+        if (testtree::kAddressSanitizer) {
+            QSKIP("AddressSanitizer reserves more address space than any limit leaves");
+        }
         WorkedExample x;
         auto& [host, dirs, sizes, run] = x;
         const pid_t child = fork();

@@ -524,9 +524,9 @@ void SizeEngineTest::limitOfOpenFiles() {
 // unreadable: each is exact or out of memory. The child's one heap cannot grow past the lowered
 // limit, and what is left in it is taken as the sizing starts.
 void SizeEngineTest::memoryRunningOut() {
-#ifdef __SANITIZE_ADDRESS__
-    QSKIP("the address sanitizer ends the process where memory runs out");
-#endif
+    if (kAddressSanitizer) {
+        QSKIP("the address sanitizer ends the process where memory runs out");
+    }
     if (kThreadSanitizer) {
         QSKIP("ThreadSanitizer cannot start threads in a child forked from threads");
     }

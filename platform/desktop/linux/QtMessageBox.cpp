@@ -12,8 +12,10 @@ namespace {
 
 // Keeps a box that has no window behind it in the middle of its screen while it settles. Qt
 // places a box before the box has grown to fit its text, and the window manager frames it only
-// once it is on the screen, telling Qt the frame's size some time later: each moves the box's
-// middle, so for its first moments the box is put back whenever it is off.
+// once it is on the screen, telling Qt the frame's size some time later (on a busy machine, well
+// after the box is shown): each moves the box's middle. So for its first moments the box is put
+// back whenever it is off, and later whenever its frame changes size, which a user's drag never
+// does.
 class CentreOnScreen final : public QObject {
   public:
     explicit CentreOnScreen(QWidget* box) : QObject(box), box_(box) {
@@ -33,6 +35,9 @@ class CentreOnScreen final : public QObject {
             shown_.start();
             ticks_.start();
             centre();
+        } else if ((event->type() == QEvent::Move || event->type() == QEvent::Resize) &&
+                   shown_.isValid() && box_->frameGeometry().size() != frameSize_) {
+            centre();
         }
         return false;
     }
@@ -42,6 +47,7 @@ class CentreOnScreen final : public QObject {
     static constexpr qint64 kSettleMs = 500;
 
     void centre() {
+        frameSize_ = box_->frameGeometry().size();
         const QScreen* screen = box_->screen();
         const QPoint offset = screen->availableGeometry().center() - box_->frameGeometry().center();
         if (offset.manhattanLength() > 1) {
@@ -52,6 +58,7 @@ class CentreOnScreen final : public QObject {
     QWidget* box_;
     QElapsedTimer shown_;
     QTimer ticks_;
+    QSize frameSize_;
 };
 
 }  // namespace

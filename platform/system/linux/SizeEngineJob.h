@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -53,6 +54,10 @@ class Job final : public SizingJob {
         std::vector<Node*> batch;  // sub-folders found, handed to the stack a batch at a time
         std::vector<Node*> chain;  // the path from a root down, when a folder is reopened
         std::uint32_t place = 0;   // the place of the entry in hand in its folder's listing
+        // Where an exclusion matches paths: "/", the folder in hand's path below the sizing's
+        // parent, "/", then the entry's name; the folder's part is built once per folder.
+        std::string below;
+        std::size_t belowFolder = 0;  // the length of the folder's part; 0 until it is built
         // Entries and batches read; only the worker writes it, the pacer reads it.
         std::atomic<std::uint64_t> calls{0};
         void count() {
@@ -88,7 +93,7 @@ class Job final : public SizingJob {
     void read(Node& node, Scratch& scratch);
     void sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch);
     bool isLeftOut(const struct statx& info) const;
-    bool isExcluded(Node& node, const char* name);
+    bool isExcluded(Node& node, const char* name, Scratch& scratch);
     void meetLink(Node& node, const struct statx& info, std::uint32_t place);
     void adopt(Node& parent, const RawEntry& entry, Scratch& scratch);
 

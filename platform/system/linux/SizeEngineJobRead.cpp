@@ -45,6 +45,7 @@ void Job::read(Node& node, Scratch& scratch) {
     std::uint64_t bytes = 0;
     bool stop = false;
     scratch.place = 0;
+    scratch.belowFolder = 0;
     while (!stop && fill(reader, node)) {
         scratch.count();
         RawEntry entry;
@@ -69,7 +70,7 @@ void Job::read(Node& node, Scratch& scratch) {
 
 // Counts one entry; marks the folder where the entry's attributes cannot be read.
 void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scratch& scratch) {
-    if (!request_.counting.exclude.empty() && isExcluded(node, entry.name)) {
+    if (!request_.counting.exclude.empty() && isExcluded(node, entry.name, scratch)) {
         return;
     }
     if (entry.type == DT_DIR) {
@@ -104,10 +105,19 @@ void Job::sizeEntry(Node& node, const RawEntry& entry, std::uint64_t& bytes, Scr
     bytes += request_.counting.diskUsage ? info.stx_blocks * 512 : info.stx_size;
 }
 
-// Where memory runs out for the entry's path, the folder has no size.
-bool Job::isExcluded(Node& node, const char* name) try {
-    const std::string below = pathPatterns_ ? '/' + pathOf(node) + '/' + name : std::string();
-    return request_.counting.excludes(name, below.c_str());
+// Matched at every entry, so the path reuses the worker's string: it allocates only where it
+// grows past any before. Where memory runs out for the entry's path, the folder has no size.
+bool Job::isExcluded(Node& node, const char* name, Scratch& scratch) try {
+    std::string& below = scratch.below;
+    if (pathPatterns_) {
+        if (scratch.belowFolder == 0) {
+            below = '/' + pathOf(node) + '/';
+            scratch.belowFolder = below.size();
+        }
+        below.resize(scratch.belowFolder);
+        below += name;
+    }
+    return request_.counting.excludes(name, pathPatterns_ ? below.c_str() : "");
 } catch (const std::bad_alloc&) {
     fail(node, ENOMEM);
     return true;
