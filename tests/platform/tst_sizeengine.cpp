@@ -542,7 +542,8 @@ void SizeEngineTest::memoryRunningOut() {
             makeFolder(parent + "/" + roots[i] + "/" + std::to_string(j));
         }
     }
-    const int status = runUnprivileged([&] {
+    // A walk that ends before the heap is full meets no shortage and proves nothing: tried again.
+    const auto sizeShortOfMemory = [&] {
         std::vector<void*> taken(1 << 20);
         struct rlimit unbound {};
         getrlimit(RLIMIT_AS, &unbound);
@@ -568,8 +569,15 @@ void SizeEngineTest::memoryRunningOut() {
             exact += job->result(i) == FolderSize::of(i + 1) && job->tree(i).size() == 50;
             shortOfMemory += job->result(i) == FolderSize::outOfResources(ENOMEM);
         }
-        return done && shortOfMemory > 0 && exact + shortOfMemory == int(roots.size()) ? 0 : 1;
-    });
+        if (!done || exact + shortOfMemory != int(roots.size())) {
+            return 1;
+        }
+        return shortOfMemory > 0 ? 0 : 2;
+    };
+    int status = 2;
+    for (int attempt = 0; attempt < 5 && status == 2; ++attempt) {
+        status = runUnprivileged(sizeShortOfMemory);
+    }
     QCOMPARE(status, 0);
 }
 
