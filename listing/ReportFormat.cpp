@@ -69,16 +69,16 @@ QString humanSize(std::uint64_t bytes) {
     }
 }
 
-QString sizeField(std::uint64_t bytes, const QLocale& locale) {
-    return padded(QLatin1Char(' ') + grouped(bytes, locale), kSizeFieldWidth);
+QString sizeField(std::uint64_t bytes, GroupedNumbers& numbers) {
+    return numbers.text(bytes, kSizeFieldWidth, 1);
 }
 
 QString blankSizeField() {
     return QString(kSizeFieldWidth, QLatin1Char(' '));
 }
 
-QString totalField(std::uint64_t value, const QLocale& locale) {
-    return padded(grouped(value, locale), kTotalFieldWidth);
+QString totalField(std::uint64_t value, GroupedNumbers& numbers) {
+    return numbers.text(value, kTotalFieldWidth);
 }
 
 QString dateLine(const QDate& date, const QLocale& locale) {
@@ -129,9 +129,16 @@ QString safeName(const std::string& name) {
     return text;
 }
 
-QString displayName(const QString& safeName) {
+QString displayName(QString safeName) {
     if (safeName.isEmpty()) {
         return safeName;
+    }
+    // Lowered in place, the common case costs no copy: an ASCII first character lowered and
+    // raised again is itself.
+    if (safeName.at(0).unicode() < 0x80) {
+        QString name = std::move(safeName).toLower();
+        name[0] = name.at(0).toUpper();
+        return name;
     }
     // The first character may be a surrogate pair; keep it whole.
     const qsizetype first = safeName.at(0).isHighSurrogate() && safeName.size() > 1 ? 2 : 1;
@@ -144,7 +151,11 @@ using namespace report;
 
 ReportFormat::ReportFormat(ReportWriter& out, const QLocale& locale, const Counting& counting,
                            bool humanReadable)
-    : out_(out), locale_(withGroups(locale)), counting_(counting), humanReadable_(humanReadable) {}
+    : out_(out),
+      locale_(withGroups(locale)),
+      numbers_(locale_),
+      counting_(counting),
+      humanReadable_(humanReadable) {}
 
 void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     oneLevel_ = oneLevel;
@@ -178,8 +189,7 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
 }
 
 void ReportFormat::folder(const ListedFolder& listed) {
-    const QString name = safeName(listed.path);
-    out_.write(oneLevel_ ? displayName(name) : name);
+    out_.write(oneLevel_ ? displayName(safeName(listed.path)) : safeName(listed.path));
     out_.columnStop(kSizeColumn);
     out_.tab();
     const bool gone = listed.change && listed.change->kind == SizeChange::Kind::Gone;
@@ -205,16 +215,17 @@ void ReportFormat::totalLine(std::uint64_t value) {
     out_.endLine();
 }
 
-QString ReportFormat::lineSize(const FolderSize& size) const {
+QString ReportFormat::lineSize(const FolderSize& size) {
     if (!size.readable) {
         return blankSizeField();
     }
     return humanReadable_ ? padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth)
-                          : sizeField(size.bytes, locale_);
+                          : sizeField(size.bytes, numbers_);
 }
 
-QString ReportFormat::totalText(std::uint64_t value) const {
-    return humanReadable_ ? padded(humanSize(value), kTotalFieldWidth) : totalField(value, locale_);
+QString ReportFormat::totalText(std::uint64_t value) {
+    return humanReadable_ ? padded(humanSize(value), kTotalFieldWidth)
+                          : totalField(value, numbers_);
 }
 
 void ReportFormat::closing(Closing block, std::uint64_t value) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "listing/GroupedNumbers.h"
 #include "listing/ReportSink.h"
 #include "platform/system/Counting.h"
 
@@ -33,11 +34,11 @@ QString grouped(std::uint64_t value, const QLocale& locale);
 // T, P, E), one decimal below 10, rounded up: "0", "1023", "1.0K", "4.2G", "512K".
 QString humanSize(std::uint64_t bytes);
 // A folder's size: one space and the grouped number, padded on the left to 14 characters.
-QString sizeField(std::uint64_t bytes, const QLocale& locale);
+QString sizeField(std::uint64_t bytes, GroupedNumbers& numbers);
 // The size field of a folder whose size cannot be read.
 QString blankSizeField();
 // A total: the grouped number padded on the left to 17 characters.
-QString totalField(std::uint64_t value, const QLocale& locale);
+QString totalField(std::uint64_t value, GroupedNumbers& numbers);
 // Today's date as "Sunday - Dec 6, 2026", in the locale's language.
 QString dateLine(const QDate& date, const QLocale& locale);
 // A folder's change since a previous report: "+1,234,567", "-42", "0" in the report's unit,
@@ -51,7 +52,7 @@ QString countedWords(const Counting& counting);
 QString safeName(const std::string& name);
 // A sub-folder's name as the one-level listing shows it: its first character in upper case, the
 // rest in lower case.
-QString displayName(const QString& safeName);
+QString displayName(QString safeName);
 
 }  // namespace report
 
@@ -73,11 +74,12 @@ class ReportFormat final : public ReportSink {
   private:
     void dashLine();
     void totalLine(std::uint64_t value);
-    QString lineSize(const FolderSize& size) const;
-    QString totalText(std::uint64_t value) const;
+    QString lineSize(const FolderSize& size);
+    QString totalText(std::uint64_t value);
 
     ReportWriter& out_;
     QLocale locale_;
+    report::GroupedNumbers numbers_;
     Counting counting_;
     bool humanReadable_;
     bool oneLevel_ = true;

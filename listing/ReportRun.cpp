@@ -5,6 +5,7 @@
 #include <new>
 
 #include "listing/ChosenSink.h"
+#include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
 #include "platform/system/SystemError.h"
 
@@ -43,7 +44,7 @@ void ReportRun::run() {
     const RunInputs inputs = host_.prepareRun();
     setState(RunState::Running);
     sizeTotal_ = 0;
-    shortOf_ = pathToText(inputs.folder);
+    shortOf_ = inputs.folder;
     QString error;
     // Memory that runs out is a resource like any other, never the end of the program: the
     // report is closed (one that replaces another is dropped) and the user told.
@@ -107,7 +108,7 @@ QString ReportRun::shortageText(const Path& report, int error) const {
     return QStringLiteral(
                "The report %1 could not be finished: the system ran out of a resource while %2 "
                "was sized:\n%3")
-        .arg(pathToText(report), shortOf_, systemErrorText(error));
+        .arg(pathToText(report), report::safeName(shortOf_), systemErrorText(error));
 }
 
 std::uint64_t ReportRun::closingValue(ReportSink::Closing block, const Path& folder) const {

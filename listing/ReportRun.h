@@ -73,7 +73,7 @@ class ReportRun {
     void add(std::size_t root, const FolderSize& size);
     bool goingOn(const Output& out) const;
     // Waits for one sized root while the host goes on; false when the run is to stop.
-    bool awaitRoot(SizingJob& job, std::size_t root, const QString& name, Output& out);
+    bool awaitRoot(SizingJob& job, std::size_t root, const Path& name, Output& out);
     // Counts the roots from `from` on that have finished ahead of the one awaited.
     void countFinished(SizingJob& job, std::size_t from);
     void markSized(std::size_t root);
@@ -88,7 +88,7 @@ class ReportRun {
     std::uint64_t sizeTotal_ = 0;
     // The folder in hand, or the one whose sizing ran out of a resource, and the errno that said
     // so (0: none did).
-    QString shortOf_;
+    Path shortOf_;
     int shortage_ = 0;
     RunProgress progress_;
     std::vector<bool> finished_;    // the roots counted as sized

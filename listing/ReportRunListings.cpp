@@ -36,7 +36,7 @@ bool ReportRun::goingOn(const Output& out) const {
     return state_ != RunState::Stopping && out.writer.error().isEmpty();
 }
 
-bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, const QString& name, Output& out) {
+bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, const Path& name, Output& out) {
     const auto start = std::chrono::steady_clock::now();
     auto counted = start;
     while (!job.wait(root, kWaitSlice)) {
@@ -46,7 +46,7 @@ bool ReportRun::awaitRoot(SizingJob& job, std::size_t root, const QString& name,
             counted = now;
         }
         if (now - start >= kNameAfter) {
-            progress_.inHand = name;
+            progress_.inHand = report::safeName(name);
         }
         yieldNow(out);
         if (!goingOn(out)) {
@@ -78,7 +78,7 @@ void ReportRun::markSized(std::size_t root) {
 
 bool ReportRun::known(const Path& path, const FolderSize& size) {
     if (size.resourceError != 0) {
-        shortOf_ = report::safeName(path);
+        shortOf_ = path;
         shortage_ = size.resourceError;
     }
     return shortage_ == 0;
@@ -119,9 +119,9 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
     yieldNow(out);
     for (std::size_t i = 0; i < names.size(); ++i) {
         pace(out);
-        const QString name = report::safeName(names[i]);
-        shortOf_ = name;
-        if (!goingOn(out) || !awaitRoot(*job, i, name, out)) {
+        // Kept as bytes: a name made readable for every line would cost more than the line.
+        shortOf_ = names[i];
+        if (!goingOn(out) || !awaitRoot(*job, i, names[i], out)) {
             return;
         }
         const FolderSize size = job->result(i);

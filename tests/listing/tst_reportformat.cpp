@@ -42,18 +42,39 @@ class TestReportFormat : public QObject {
         QFETCH(QString, locale);
         QFETCH(qulonglong, bytes);
         QFETCH(QString, field);
-        QCOMPARE(report::sizeField(bytes, QLocale(locale)), field);
+        report::GroupedNumbers numbers{QLocale(locale)};
+        QCOMPARE(report::sizeField(bytes, numbers), field);
+    }
+
+    // The digits put into the locale's layout read as the locale writes the whole number: at
+    // every number of digits, in scripts outside the BMP, with the Indian grouping, with Spanish
+    // grouping only from five digits, and as the system's locale writes it.
+    void groupedAsTheLocale() {
+        for (const QLocale& locale :
+             {QLocale::system(), QLocale(QStringLiteral("hi_IN")), QLocale(QStringLiteral("es_ES")),
+              QLocale(QStringLiteral("ar_EG")), QLocale(QStringLiteral("ccp_BD")),
+              QLocale(QStringLiteral("fr_FR"))}) {
+            report::GroupedNumbers numbers(locale);
+            std::uint64_t power = 1;
+            for (int digits = 1; digits <= 20; ++digits, power *= 10) {
+                for (const std::uint64_t value :
+                     {power, power * 9 + (power - 1) / 9 * 8, power * 10 - 1, ~std::uint64_t{0}}) {
+                    QCOMPARE(numbers.text(value), report::grouped(value, locale));
+                }
+            }
+        }
     }
 
     void fieldWidths() {
         // A size whose text is wider than the field is written in full, without padding.
-        QCOMPARE(report::sizeField(1'000'000'000'000ULL, QLocale(QStringLiteral("en_US"))),
+        report::GroupedNumbers english{QLocale(QStringLiteral("en_US"))};
+        QCOMPARE(report::sizeField(1'000'000'000'000ULL, english),
                  QStringLiteral(" 1,000,000,000,000"));
         QCOMPARE(report::blankSizeField(), QString(14, QLatin1Char(' ')));
-        QCOMPARE(report::totalField(0, QLocale::c()), QString(16, QLatin1Char(' ')) + "0");
-        QCOMPARE(report::totalField(18'245'120, QLocale::c()), QStringLiteral("       18,245,120"));
-        QCOMPARE(report::totalField(123'456'789, QLocale::c()),
-                 QStringLiteral("      123,456,789"));
+        report::GroupedNumbers c{QLocale::c()};
+        QCOMPARE(report::totalField(0, c), QString(16, QLatin1Char(' ')) + "0");
+        QCOMPARE(report::totalField(18'245'120, c), QStringLiteral("       18,245,120"));
+        QCOMPARE(report::totalField(123'456'789, c), QStringLiteral("      123,456,789"));
     }
 
     // Held against du -h --apparent-size (and numfmt --to=iec --round=up) of the same sizes.
