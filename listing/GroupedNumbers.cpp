@@ -27,18 +27,18 @@ QString GroupedNumbers::text(std::uint64_t value, qsizetype width, qsizetype lea
     const char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
     const Layout& shape = layout(static_cast<int>(end - digits));
     const qsizetype spaces = std::max(width - shape.size(), leadingSpaces);
-    QString text;
-    text.reserve(spaces + 2 * shape.size());
-    text.fill(QLatin1Char(' '), spaces);
+    // Written in place: a piece appended at a time cost more than the digits.
+    QString text(spaces + 2 * shape.size(), Qt::Uninitialized);
+    QChar* out = std::fill_n(text.data(), spaces, QLatin1Char(' '));
     // The layout's digits are its leading one and zeros; everything else is the locale's own.
     const char* digit = digits;
     for (const char32_t c : shape) {
-        if (c == zero_ || c == zero_ + 1) {
-            text.append(QChar::fromUcs4(zero_ + static_cast<char32_t>(*digit++ - '0')));
-        } else {
-            text.append(QChar::fromUcs4(c));
-        }
+        const bool isDigit = c == zero_ || c == zero_ + 1;
+        const auto units =
+            QChar::fromUcs4(isDigit ? zero_ + static_cast<char32_t>(*digit++ - '0') : c);
+        out = std::copy(units.chars, units.chars + units.size(), out);
     }
+    text.truncate(out - text.constData());
     return text;
 }
 

@@ -120,6 +120,10 @@ QString countedWords(const Counting& counting) {
 }
 
 QString safeName(const std::string& name) {
+    // Most names are printable ASCII, which reads the same as Latin-1 and needs no decoder.
+    if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
+        return QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
+    }
     QString text = pathToText(name);
     for (QChar& c : text) {
         if (c.unicode() < 0x20 || c.unicode() == 0x7f) {

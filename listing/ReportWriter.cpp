@@ -8,14 +8,9 @@ namespace dirtally {
 namespace {
 constexpr qsizetype kFlushThreshold = qsizetype{64} * 1024;
 
-qsizetype codePoints(const QString& text) {
-    qsizetype count = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (!(text.at(i).isLowSurrogate() && i > 0 && text.at(i - 1).isHighSurrogate())) {
-            ++count;
-        }
-    }
-    return count;
+// A UTF-8 sequence has one byte that is not a continuation byte.
+qsizetype codePoints(QByteArrayView utf8) {
+    return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xc0) != 0x80; });
 }
 }  // namespace
 
@@ -32,13 +27,15 @@ void ReportWriter::write(const QString& text) {
     pending_.resize(at + encoder_.requiredSpace(text.size()));
     const char* end = encoder_.appendToBuffer(pending_.data() + at, text);
     pending_.truncate(end - pending_.constData());
-    lineLength_ += codePoints(text);
+    // Counted in what was written: a surrogate pair is one character, a lone surrogate one
+    // replacement character; as many bytes as UTF-16 units are ASCII, one character each.
+    const QByteArrayView written = QByteArrayView(pending_).sliced(at);
+    lineLength_ += written.size() == text.size() ? written.size() : codePoints(written);
 }
 
 void ReportWriter::writeUtf8(QByteArrayView text) {
     pending_ += text;
-    lineLength_ +=
-        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
+    lineLength_ += codePoints(text);
 }
 
 void ReportWriter::tab() {

@@ -178,6 +178,8 @@ class TestReportFormat : public QObject {
                                                   << ".Cache";
         QTest::newRow("non-ascii") << QByteArray("élan ÜBER") << "Élan über"
                                    << "élan ÜBER";
+        QTest::newRow("ascii, then not") << QByteArray("xÉLAN") << "Xélan"
+                                         << "xÉLAN";
         QTest::newRow("control characters") << QByteArray("a\tb\nc\rd\x7f") << "A?b?c?d?"
                                             << "a?b?c?d?";
         QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
@@ -216,6 +218,9 @@ class TestReportFormat : public QObject {
         // Characters, not bytes: 82 two-byte characters still fit.
         QTest::newRow("82 wide characters")
             << QString(82, QChar(0xe9)) << QString(82, QChar(0xe9)).toUtf8() + "\t" + size + "\r\n";
+        // A surrogate pair is one character: 82 astral characters fit too.
+        const QString astral = QString(QStringLiteral("\U0001D400")).repeated(82);
+        QTest::newRow("82 astral characters") << astral << astral.toUtf8() + "\t" + size + "\r\n";
     }
     // A folder line of a report of the whole tree, where names are shown as they are.
     void columnStops() {
