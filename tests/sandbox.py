@@ -12,7 +12,8 @@ write into the user's real home, and D-Bus and PulseAudio start daemons that out
 Either way this process is the child subreaper of everything the command starts, so a daemon
 that detached itself still ends up here. Whatever is still running when the command has ended is
 named, killed, and fails the run. With --watch-home, the run also fails when the entries of the
-invoking user's home (two levels deep) are not the same afterwards; it makes the scratch folder
+invoking user's home (two levels deep, leaving out the sources' own build folders) are not the same
+afterwards; it makes the scratch folder
 that the tests' homes go into, and removes it.
 """
 
@@ -122,11 +123,16 @@ def test_env(scratch):
     return env
 
 
+SOURCES = os.path.realpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+
+
 def home_entries(home):
+    """The home's entries two levels deep, but for those of the sources, where the test command
+    makes its build folders (a clone in the home, say ~/dirtally)."""
     entries = set()
     for top in os.scandir(home):
         entries.add(top.name)
-        if top.is_dir(follow_symlinks=False):
+        if top.is_dir(follow_symlinks=False) and os.path.realpath(top.path) != SOURCES:
             try:
                 entries.update(os.path.join(top.name, name) for name in os.listdir(top.path))
             except OSError:
