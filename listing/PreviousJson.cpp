@@ -196,7 +196,12 @@ std::optional<PreviousReport> readJson(Lines& lines, QString* why) {
             *why = QStringLiteral("line %1: a folder not after a comma").arg(lines.number());
             return std::nullopt;
         }
-        const auto folder = documentOf(entry.sliced(count > 0 ? 1 : 0), lines.number(), why);
+        entry = entry.sliced(count > 0 ? 1 : 0);
+        if (readWritersFolder(entry, &report.folders)) {
+            ++count;
+            continue;
+        }
+        const auto folder = documentOf(entry, lines.number(), why);
         if (!folder) {
             return std::nullopt;
         }

@@ -134,6 +134,11 @@ std::optional<PreviousReport> readJson(Lines& lines, QString* why);
 std::optional<PreviousReport> readCsv(Lines& lines, QString* why);
 std::optional<PreviousReport> readText(Lines& lines, QString* why);
 
+// A folder's line of a JSON report (without the comma before it) read as Dirtally's writer lays
+// it out, into `folders`; false, and nothing added, where it is laid out in any other way, which
+// Qt's parser is left to read.
+bool readWritersFolder(QByteArrayView line, PreviousFolders* folders);
+
 // Why a name as a text or CSV report shows it is not one such a report writes: a control
 // character, which the report would have shown as "?"; nothing when it is.
 std::optional<QString> shownNameError(const QString& name);
