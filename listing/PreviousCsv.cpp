@@ -2,6 +2,8 @@
 // any further columns (a comparison's "change") passed over. The grammar's characters are all
 // ASCII, so the bytes are split before a name is decoded, and a field is copied only where it
 // holds a doubled quote.
+#include <charconv>
+
 #include "listing/CsvFormat.h"
 #include "listing/PreviousReport.h"
 
@@ -22,7 +24,7 @@ bool nextRecord(Lines& lines, QByteArray* gathered, QByteArrayView* record) {
         return false;
     }
     *record = line;
-    if (line.count('"') % 2 != 0) {
+    if (line.contains('"') && line.count('"') % 2 != 0) {
         *gathered = line.toByteArray();
         for (qsizetype quotes = line.count('"'); quotes % 2 != 0 && lines.next(&line);) {
             gathered->append(line);
@@ -103,11 +105,10 @@ bool readSize(const QByteArray& text, FolderSize* size) {
         *size = FolderSize::unreadable();
         return true;
     }
-    const bool digits =
-        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-    bool ok = false;
-    *size = FolderSize::of(text.toULongLong(&ok));
-    return digits && ok;
+    std::uint64_t bytes = 0;
+    const auto [end, error] = std::from_chars(text.begin(), text.end(), bytes);
+    *size = FolderSize::of(bytes);
+    return error == std::errc() && end == text.end();
 }
 
 // Why a row of the report cannot be read; nothing when it can.
@@ -116,11 +117,17 @@ std::optional<QString> rowError(const std::vector<Field>& fields, std::size_t co
         return QStringLiteral("%1 fields, not %2").arg(fields.size()).arg(columns);
     }
     const QByteArray& name = fields[0].bytes;
-    if (!QUtf8StringView(name).isValidUtf8()) {
+    // Most names are printable ASCII, which needs no more checking.
+    unsigned char high = 0;
+    bool control = false;
+    for (const char c : name) {
+        high |= static_cast<unsigned char>(c);
+        control = control || (c >= 0 && c < ' ') || c == '\x7f';
+    }
+    if (high >= 0x80 && !QUtf8StringView(name).isValidUtf8()) {
         return QStringLiteral("the folder's name is not UTF-8");
     }
-    if (std::any_of(name.begin(), name.end(), [](char c) { return c >= 0 && c < ' '; }) ||
-        name.contains('\x7f')) {
+    if (control) {
         return shownNameError(*utf8(name));
     }
     if (name.isEmpty()) {

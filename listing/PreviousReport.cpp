@@ -201,8 +201,11 @@ std::optional<std::uint64_t> numberOf(const CodePoints& codePoints) {
     bool afterDigit = false;
     for (const auto each : codePoints) {
         const uint c = codePoint(each);
-        const int digit =
-            QChar::category(c) == QChar::Number_DecimalDigit ? QChar::digitValue(c) : -1;
+        // Most digits are ASCII, whose only decimal digits are 0 to 9.
+        const int digit = c >= '0' && c <= '9'                               ? int(c - '0')
+                          : c < 0x80                                         ? -1
+                          : QChar::category(c) == QChar::Number_DecimalDigit ? QChar::digitValue(c)
+                                                                             : -1;
         if (digit < 0) {
             if (!afterDigit || !(QChar::isPunct(c) || QChar::isSpace(c))) {
                 return std::nullopt;

@@ -1,6 +1,7 @@
 // The text report read back: its header, one line per folder (a name too long for its column on
 // a line of its own), and the closing block with the total.
 #include <QRegularExpression>
+#include <cstring>
 
 #include "listing/PreviousReport.h"
 #include "listing/ReportFormat.h"
@@ -110,12 +111,19 @@ std::optional<QString> nameError(QByteArrayView name) {
 
 // Whether a name holds what a report cannot show exactly, which nameError tells.
 bool doubtful(QByteArrayView name) {
-    return name.isEmpty() || name.contains('?') || name.contains("\uFFFD") ||
+    // U+FFFD starts with the byte 0xEF, which is quicker found.
+    return name.isEmpty() || name.contains('?') ||
+           (name.contains('\xef') && name.contains("\uFFFD")) ||
            std::any_of(name.begin(), name.end(),
                        [](char c) { return (c >= 0 && c < ' ') || c == '\x7f'; });
 }
 
 QByteArrayView withoutTrailingSpaces(QByteArrayView name) {
+    // Most of a folder's line is its name's padding: eight spaces at a time.
+    static constexpr char kEight[] = "        ";
+    while (name.size() >= 8 && std::memcmp(name.end() - 8, kEight, 8) == 0) {
+        name.chop(8);
+    }
     while (name.endsWith(' ')) {
         name.chop(1);
     }
@@ -132,12 +140,14 @@ std::optional<QString> readFolderLine(QByteArrayView line, QByteArrayView longNa
                                       PreviousReport* report) {
     const qsizetype tab = line.indexOf('\t');
     const QByteArrayView padded = line.first(std::max<qsizetype>(tab, 0));
-    if (tab < 0 || codePoints(padded) != kNameWidth ||
-        (!longName.isEmpty() &&
-         (codePoints(longName) < kNameWidth + 1 || !withoutTrailingSpaces(padded).isEmpty()))) {
+    const QByteArrayView shortName = withoutTrailingSpaces(padded);
+    // The padding is spaces, a code point each.
+    const qsizetype width = codePoints(shortName) + padded.size() - shortName.size();
+    if (tab < 0 || width != kNameWidth ||
+        (!longName.isEmpty() && (codePoints(longName) < kNameWidth + 1 || !shortName.isEmpty()))) {
         return QStringLiteral("not a folder's line");
     }
-    const QByteArrayView name = withoutTrailingSpaces(longName.isEmpty() ? padded : longName);
+    const QByteArrayView name = longName.isEmpty() ? shortName : withoutTrailingSpaces(longName);
     if (doubtful(name)) {
         return nameError(name);
     }
