@@ -47,11 +47,11 @@ void CsvFormat::folder(const ListedFolder& listed) {
         out_.write(QString::number(listed.size.bytes));
     }
     if (listed.change) {
-        // A plain number with its sign, as a spreadsheet reads it: the C locale groups with
-        // commas only.
-        out_.write(
-            QLatin1Char(',') +
-            report::changeText(*listed.change, QLocale::c(), false).remove(QLatin1Char(',')));
+        // A plain number with its sign, as a spreadsheet reads it.
+        out_.write(QLatin1Char(',') + report::changeText(*listed.change, [](QLatin1StringView sign,
+                                                                            std::uint64_t amount) {
+                       return sign + QString::number(amount);
+                   }));
     }
     out_.endLine();
 }

@@ -9,6 +9,8 @@
 
 namespace dirtally {
 
+using namespace Qt::StringLiterals;
+
 namespace report {
 
 namespace {
@@ -19,7 +21,10 @@ QString padded(const QString& text, qsizetype width) {
     const qsizetype characters = text.size() - std::count_if(text.begin(), text.end(), [](QChar c) {
                                      return c.isLowSurrogate();
                                  });
-    return QString(std::max<qsizetype>(width - characters, 0), QLatin1Char(' ')) + text;
+    if (characters >= width) {
+        return text;
+    }
+    return QString(width - characters, QLatin1Char(' ')) + text;
 }
 
 }  // namespace
@@ -85,17 +90,15 @@ QString dateLine(const QDate& date, const QLocale& locale) {
     return locale.toString(date, QStringLiteral("dddd - MMM d, yyyy"));
 }
 
-QString changeText(const SizeChange& change, const QLocale& locale, bool humanReadable) {
+QString changeText(const SizeChange& change,
+                   const std::function<QString(QLatin1StringView sign, std::uint64_t)>& amount) {
     if (change.kind == SizeChange::Kind::New) {
         return QStringLiteral("new");
     }
     if (!change.amount) {
         return QString();
     }
-    const QString amount =
-        humanReadable ? humanSize(*change.amount) : grouped(*change.amount, locale);
-    return *change.amount == 0 ? amount
-                               : (change.shrank ? QLatin1Char('-') : QLatin1Char('+')) + amount;
+    return amount(*change.amount == 0 ? ""_L1 : change.shrank ? "-"_L1 : "+"_L1, *change.amount);
 }
 
 QString countedWords(const Counting& counting) {
@@ -200,7 +203,7 @@ void ReportFormat::folder(const ListedFolder& listed) {
     out_.write(gone ? padded(QStringLiteral("gone"), kSizeFieldWidth) : lineSize(listed.size));
     if (listed.change) {
         out_.tab();
-        out_.write(padded(changeText(*listed.change, locale_, humanReadable_), kSizeFieldWidth));
+        out_.write(changeField(*listed.change));
     }
     out_.endLine();
 }
@@ -213,8 +216,7 @@ void ReportFormat::totalLine(std::uint64_t value) {
     out_.write(totalText(value));
     if (comparison_) {
         out_.tab();
-        out_.write(padded(changeText(comparison_->totalChange(value), locale_, humanReadable_),
-                          kSizeFieldWidth));
+        out_.write(changeField(comparison_->totalChange(value)));
     }
     out_.endLine();
 }
@@ -225,6 +227,27 @@ QString ReportFormat::lineSize(const FolderSize& size) {
     }
     return humanReadable_ ? padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth)
                           : sizeField(size.bytes, numbers_);
+}
+
+QString ReportFormat::changeField(const SizeChange& change) {
+    return padded(changeText(change,
+                             [this](QLatin1StringView sign, std::uint64_t amount) {
+                                 return humanReadable_ ? sign + humanSize(amount)
+                                                       : signedField(sign, amount);
+                             }),
+                  kSizeFieldWidth);
+}
+
+// The amount laid out as the sizes are, its sign in the space before its first digit: asking
+// the locale for each change cost more than the rest of the line.
+QString ReportFormat::signedField(QLatin1StringView sign, std::uint64_t amount) {
+    QString field = numbers_.text(amount, kSizeFieldWidth, 1);
+    const auto number =
+        std::find_if(field.begin(), field.end(), [](QChar c) { return c != QLatin1Char(' '); });
+    if (!sign.isEmpty()) {
+        *(number - 1) = sign.front();
+    }
+    return field;
 }
 
 QString ReportFormat::totalText(std::uint64_t value) {

@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "listing/GroupedNumbers.h"
@@ -41,9 +42,11 @@ QString blankSizeField();
 QString totalField(std::uint64_t value, GroupedNumbers& numbers);
 // Today's date as "Sunday - Dec 6, 2026", in the locale's language.
 QString dateLine(const QDate& date, const QLocale& locale);
-// A folder's change since a previous report: "+1,234,567", "-42", "0" in the report's unit,
-// "new" for a folder that report did not hold, empty where it is not known.
-QString changeText(const SizeChange& change, const QLocale& locale, bool humanReadable);
+// A folder's change since a previous report: "+1,234,567", "-42", "0", "new" for a folder that
+// report did not hold, empty where it is not known. `amount` writes the amount in the report's
+// unit after its sign ("+", "-", or "" where nothing changed).
+QString changeText(const SizeChange& change,
+                   const std::function<QString(QLatin1StringView sign, std::uint64_t)>& amount);
 // What a report counts, as its path line says it after the folder: "disk usage, links once,
 // one file system, excluding: *.tmp"; empty for what the window counts.
 QString countedWords(const Counting& counting);
@@ -76,6 +79,9 @@ class ReportFormat final : public ReportSink {
     void totalLine(std::uint64_t value);
     QString lineSize(const FolderSize& size);
     QString totalText(std::uint64_t value);
+    // The change's column, padded to the size field's width.
+    QString changeField(const SizeChange& change);
+    QString signedField(QLatin1StringView sign, std::uint64_t amount);
 
     ReportWriter& out_;
     QLocale locale_;
