@@ -1,6 +1,7 @@
 // Any bytes as a previous report: the readers never crash, and what they accept they can give
 // back: written again in its own format and read once more, it is the same report, each folder
-// under the key a new run would find it by.
+// under the key a new run would find it by. Any bytes as a JSON report's folder line: what the
+// quick reading takes, Qt's parser reads the same.
 #include <QBuffer>
 #include <cstdlib>
 #include <map>
@@ -48,8 +49,15 @@ QByteArray written(const PreviousReport& report) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     QString why;
-    const auto first = PreviousReport::read(
-        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), &why);
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    // A folder's line read without Qt's parser is one Qt's parser reads alike.
+    PreviousFolders quick;
+    if (previous::readWritersFolder(bytes, &quick)) {
+        const auto parsed = PreviousReport::read(
+            R"({"program":"dirtally-report","folders":[)" + bytes + "]}", &why);
+        check(parsed && parsed->folders.size() == 1 && parsed->folders[0] == quick[0]);
+    }
+    const auto first = PreviousReport::read(bytes, &why);
     if (!first) {
         check(!why.isEmpty());
         return 0;

@@ -135,6 +135,32 @@ class TestPreviousReport : public QObject {
                                            "{\"path\":\"a\",\"bytes\":1}\r\n"
                                            "{\"path\":\"b\",\"bytes\":2}\r\n],\"total\":3}")
                                     << QStringList{} << "line 3: a folder not after a comma";
+        // Lines not as the writer lays them out, or with what it never writes, read as Qt reads
+        // them: an escape, a space, a fraction, a folder gone, a path's bytes.
+        QTest::newRow("json lines not the writer's")
+            << QByteArray(
+                   "{\"program\":\"dirtally-report\",\"folders\":[\r\n"
+                   "{\"path\":\"a\\\"b\",\"name\":\"x\",\"bytes\":1}\r\n"
+                   R"(,{"path":"\u00e9","bytes":2,"new":true})"
+                   "\r\n"
+                   R"(,{ "path":"c","bytes":3.0})"
+                   "\r\n"
+                   R"(,{"path":"g","bytes":null,"gone":true,"change":-5})"
+                   "\r\n"
+                   R"(,{"path":"d","bytes":null,"path_bytes":"ZQ=="})"
+                   "\r\n],\"total\":6}")
+            << QStringList{"a\"b", "\u00e9", "c", "e"} << "";
+        QTest::newRow("json line past 63 bits")
+            << QByteArray(
+                   "{\"program\":\"dirtally-report\",\"folders\":[\r\n"
+                   R"({"path":"a","bytes":9223372036854775808})"
+                   "\r\n]}")
+            << QStringList{} << "line 2: folder 1";
+        QTest::newRow("json line not UTF-8")
+            << QByteArray(
+                   "{\"program\":\"dirtally-report\",\"folders\":[\r\n"
+                   "{\"path\":\"\xff\",\"bytes\":1}\r\n]}")
+            << QStringList{} << "line 2: ";
         QTest::newRow("json negative size")
             << QByteArray(R"({"program":"dirtally-report","folders":[{"path":"a","bytes":-1}]})")
             << QStringList{} << "folder 1 of \"folders\"";
