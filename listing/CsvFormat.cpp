@@ -1,6 +1,7 @@
 #include "listing/CsvFormat.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
@@ -50,7 +51,11 @@ void CsvFormat::folder(const ListedFolder& listed) {
         // A plain number with its sign, as a spreadsheet reads it.
         out_.write(QLatin1Char(',') + report::changeText(*listed.change, [](QLatin1StringView sign,
                                                                             std::uint64_t amount) {
-                       return sign + QString::number(amount);
+                       char text[24] = {};
+                       std::copy(sign.begin(), sign.end(), text);
+                       const char* end =
+                           std::to_chars(text + sign.size(), std::end(text), amount).ptr;
+                       return QString::fromLatin1(text, end - text);
                    }));
     }
     out_.endLine();
