@@ -109,13 +109,17 @@ std::optional<QString> nameError(QByteArrayView name) {
     return std::nullopt;
 }
 
-// Whether a name holds what a report cannot show exactly, which nameError tells.
+// Whether a name holds what a report cannot show exactly, which nameError tells: one pass over
+// its bytes, U+FFFD looked for only where its first byte is.
 bool doubtful(QByteArrayView name) {
-    // U+FFFD starts with the byte 0xEF, which is quicker found.
-    return name.isEmpty() || name.contains('?') ||
-           (name.contains('\xef') && name.contains("\uFFFD")) ||
-           std::any_of(name.begin(), name.end(),
-                       [](char c) { return (c >= 0 && c < ' ') || c == '\x7f'; });
+    bool marked = false;
+    for (const char c : name) {
+        marked = marked || c == '?' || c == '\xef' || (c >= 0 && c < ' ') || c == '\x7f';
+    }
+    return name.isEmpty() || (marked && (name.contains('?') || name.contains("\uFFFD") ||
+                                         std::any_of(name.begin(), name.end(), [](char c) {
+                                             return (c >= 0 && c < ' ') || c == '\x7f';
+                                         })));
 }
 
 QByteArrayView withoutTrailingSpaces(QByteArrayView name) {
@@ -136,9 +140,8 @@ QByteArray dashLine() {
 
 // One folder's line, after the line that held its name where that was too long for the column;
 // why it cannot be read, nothing when it can.
-std::optional<QString> readFolderLine(QByteArrayView line, QByteArrayView longName,
+std::optional<QString> readFolderLine(QByteArrayView line, qsizetype tab, QByteArrayView longName,
                                       PreviousReport* report) {
-    const qsizetype tab = line.indexOf('\t');
     const QByteArrayView padded = line.first(std::max<qsizetype>(tab, 0));
     const QByteArrayView shortName = withoutTrailingSpaces(padded);
     // The padding is spaces, a code point each.
@@ -152,7 +155,8 @@ std::optional<QString> readFolderLine(QByteArrayView line, QByteArrayView longNa
         return nameError(name);
     }
     QByteArrayView field = line.sliced(tab + 1);
-    field = field.first(field.contains('\t') ? field.indexOf('\t') : field.size()).trimmed();
+    const qsizetype nextTab = field.indexOf('\t');
+    field = field.first(nextTab < 0 ? field.size() : nextTab).trimmed();
     // A folder a comparison found gone is no folder of that report's tree.
     if (field == "gone") {
         return std::nullopt;
@@ -184,11 +188,12 @@ bool readFolders(TextLines& lines, PreviousReport* report, QString* why) {
         if (longName.isEmpty() && line == dashes) {
             return true;
         }
-        if (longName.isEmpty() && !line.contains('\t')) {
+        const qsizetype tab = line.indexOf('\t');
+        if (longName.isEmpty() && tab < 0) {
             longName = line.toByteArray();
             continue;
         }
-        if (const auto error = readFolderLine(line, std::exchange(longName, {}), report)) {
+        if (const auto error = readFolderLine(line, tab, std::exchange(longName, {}), report)) {
             *why = QStringLiteral("line %1: %2").arg(lines.number()).arg(*error);
             return false;
         }
