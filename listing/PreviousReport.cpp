@@ -64,12 +64,13 @@ std::optional<PreviousReport> PreviousReport::read(const QByteArray& bytes, QStr
 }
 
 std::string PreviousReport::keyOf(const Path& path) const {
-    // Most paths are UTF-8 without a control character, which a report shows as they are.
+    // Most paths are UTF-8 without a control character, which a report shows as they are; most
+    // of those are printable ASCII, which is quicker told.
+    const auto printable = [](char c) { return c >= ' ' && c != '\x7f'; };
+    const auto control = [](char c) { return (c >= 0 && c < ' ') || c == '\x7f'; };
     const bool asTheyAre =
-        names == Names::Exact ||
-        (QUtf8StringView(path).isValidUtf8() && std::none_of(path.begin(), path.end(), [](char c) {
-             return (c >= 0 && c < ' ') || c == '\x7f';
-         }));
+        names == Names::Exact || std::all_of(path.begin(), path.end(), printable) ||
+        (QUtf8StringView(path).isValidUtf8() && std::none_of(path.begin(), path.end(), control));
     if (asTheyAre && (names != Names::Lined || !oneLevel.value_or(true))) {
         return names == Names::Lined ? path.substr(0, path.find_last_not_of(' ') + 1) : path;
     }
