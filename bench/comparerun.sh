@@ -1,34 +1,20 @@
 #!/bin/bash
-# What --compare adds to a real run: dirtally-report --all over TREE, taking turns without and
-# with --compare against its own earlier report, ROUNDS rounds (3 by default) for each format.
-# Prints each run's wall, user and system seconds and peak memory (/usr/bin/time), then the
-# medians.
+# What --compare adds to a real run: dirtally-report --all over TREE without and with --compare
+# against the tree's own earlier report, taking turns, ROUNDS rounds (9 by default), for each
+# format. shapes.py prints the medians of wall and processor time, the peak memory, and the
+# compared run against the plain one (the goal: at most 10 % more).
 #
 #   bench/comparerun.sh BUILD TREE [ROUNDS]
 set -euo pipefail
-build=$1 tree=$2 rounds=${3:-3}
+here=$(cd "$(dirname "$0")" && pwd)
+build=$1 tree=$2 rounds=${3:-9}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-report() { "$build/dirtally-report" --all "$@" "$tree"; }
-timed() {
-    /usr/bin/time -f '%e %U %S %M' -a -o "$1" "$build/dirtally-report" --all "${@:2}" "$tree"
-}
+report="$build/dirtally-report --all -o /dev/null"
 for format in text csv json; do
-    report --format="$format" -o "$scratch/previous" || [ $? = 3 ]
-    for _ in $(seq "$rounds"); do
-        timed "$scratch/plain" --format="$format" -o /dev/null || [ $? = 3 ]
-        timed "$scratch/compared" --format="$format" --compare="$scratch/previous" -o /dev/null ||
-            [ $? = 3 ]
-    done
-    for kind in plain compared; do
-        python3 - "$format" "$kind" "$scratch/$kind" <<'PY'
-import statistics, sys
-runs = [list(map(float, line.split())) for line in open(sys.argv[3]) if line.strip()]
-wall, cpu, mem = (statistics.median(column) for column in
-                  ([r[0] for r in runs], [r[1] + r[2] for r in runs], [r[3] for r in runs]))
-print(f"{sys.argv[1]:5} {sys.argv[2]:9} median {wall:6.2f} s wall, {cpu:6.2f} s cpu, "
-      f"{mem / 1024:7.1f} MB")
-PY
-    done
-    rm -f "$scratch/plain" "$scratch/compared"
+    "$build/dirtally-report" --all --format="$format" -o "$scratch/previous" "$tree" || [ $? = 3 ]
+    python3 "$here/shapes.py" time --rounds "$rounds" \
+        --run "plain=$report --format=$format FOLDER" \
+        --run "compared=$report --format=$format --compare=$scratch/previous FOLDER" \
+        --ratio "compared/plain<=1.10" "$format, $(basename "$tree")" "$tree"
 done
