@@ -113,7 +113,7 @@ std::string Job::pathOf(const Node& node) const {
     for (; up->parent; up = up->parent) {
         names.push_back(&up->name);
     }
-    std::string path = request_.children[up->root];
+    std::string path = roots_[up->root].name;
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += path.empty() ? "" : "/";
         path += **it;
