@@ -149,6 +149,7 @@ void Job::endRoots(std::size_t from, int error) {
         {
             std::lock_guard lock(resultLock_);
             failures_[i].push_back({roots_[i].name, error});
+            roots_[i].failed.store(true, std::memory_order_relaxed);
         }
         finishRoot(i, size);
     }
@@ -189,7 +190,9 @@ FolderSize Job::result(std::size_t root) const {
 }
 
 std::vector<ReadFailure> Job::failures(std::size_t root) const {
-    if (root >= roots_.size() || !roots_[root].done.load(std::memory_order_acquire)) {
+    // The root's end published what its workers did before it, the flag among them.
+    if (root >= roots_.size() || !roots_[root].done.load(std::memory_order_acquire) ||
+        !roots_[root].failed.load(std::memory_order_relaxed)) {
         return {};
     }
     std::lock_guard lock(resultLock_);
@@ -252,6 +255,7 @@ Node* Job::newRoot(std::size_t index) {
     try {
         std::lock_guard lock(resultLock_);
         failures_[index].push_back({name, ENOMEM});
+        roots_[index].failed.store(true, std::memory_order_relaxed);
     } catch (const std::bad_alloc&) {
     }
     finishRoot(index, nullptr);

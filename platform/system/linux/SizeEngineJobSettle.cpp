@@ -104,6 +104,7 @@ void Job::name(Node& node, int error) try {
     std::string path = pathOf(node);
     std::lock_guard lock(resultLock_);
     failures_[node.root].push_back({std::move(path), error});
+    roots_[node.root].failed.store(true, std::memory_order_relaxed);
 } catch (const std::bad_alloc&) {
 }
 

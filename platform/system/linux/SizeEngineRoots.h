@@ -18,6 +18,9 @@ struct Root {
     std::string name;
     std::atomic<bool> done{false};
     std::atomic<unsigned> waiters{0};  // callers asleep on this root; only they need waking
+    // Whether a folder of it is on the job's list of failures: most roots have none, and need
+    // not take the list's lock to say so.
+    std::atomic<bool> failed{false};
     FolderSize size;
     std::vector<FolderNode> tree;
 };
