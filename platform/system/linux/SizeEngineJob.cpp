@@ -276,7 +276,10 @@ void Job::push(std::span<Node* const> nodes) {
         } catch (const std::bad_alloc&) {
             queued = false;
         }
-        wake = std::min(nodes.size(), idle_);
+        // The worker that found them takes the last of them itself once its folder is read: a
+        // sleeper woken for it would only take it from that worker, and a chain of folders one
+        // inside the other would pass from thread to thread at every level.
+        wake = std::min(nodes.size() - 1, idle_);
     }
     if (!queued) {
         for (Node* node : nodes) {
