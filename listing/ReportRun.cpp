@@ -62,7 +62,9 @@ void ReportRun::run() {
 // The folder is read a batch at a time, and the sub-folders of each batch are sized while the
 // next is read. The report is opened only once the folder has been opened and its first entries
 // read: a folder that has gone or cannot be read is reported instead of passed over, and no report
-// is left behind for it; nothing is written to the report before the whole folder is read.
+// is left behind for it; nothing is written to the report before the whole folder is read. The
+// report is closed and the sizing ended when this returns, before the host shows the run has
+// ended.
 QString ReportRun::listAndWrite(const RunInputs& inputs) {
     Sizing sizing;
     const int error = directories_.readInBatches(
@@ -108,7 +110,6 @@ bool ReportRun::startSizing(const RunInputs& inputs, Sizing& sizing) {
     return true;
 }
 
-// The report is closed when this returns, before the host shows the run has ended.
 QString ReportRun::writeReport(const RunInputs& inputs, Sizing& sizing) {
     ReportWriter writer(sizing.report->stream());
     const std::unique_ptr<ReportSink> chosen = chosenSink(inputs, writer);
