@@ -49,14 +49,14 @@ void CsvFormat::folder(const ListedFolder& listed) {
     }
     if (listed.change) {
         // A plain number with its sign, as a spreadsheet reads it.
-        out_.write(QLatin1Char(',') + report::changeText(*listed.change, [](QLatin1StringView sign,
-                                                                            std::uint64_t amount) {
-                       char text[24] = {};
-                       std::copy(sign.begin(), sign.end(), text);
-                       const char* end =
-                           std::to_chars(text + sign.size(), std::end(text), amount).ptr;
-                       return QString::fromLatin1(text, end - text);
-                   }));
+        out_.writeUtf8(",");
+        out_.write(
+            report::changeText(*listed.change, [](QLatin1StringView sign, std::uint64_t amount) {
+                char text[24] = {};
+                std::copy(sign.begin(), sign.end(), text);
+                const char* end = std::to_chars(text + sign.size(), std::end(text), amount).ptr;
+                return QString::fromLatin1(text, end - text);
+            }));
     }
     out_.endLine();
 }
