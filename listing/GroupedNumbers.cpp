@@ -2,44 +2,71 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "listing/ReportFormat.h"
 
 namespace dirtally::report {
 
+namespace {
+
+QByteArray utf8(char32_t c) {
+    const auto units = QChar::fromUcs4(c);
+    return QStringView(units.chars, units.size()).toUtf8();
+}
+
+}  // namespace
+
 GroupedNumbers::GroupedNumbers(const QLocale& locale)
-    : locale_(locale), zero_(grouped(0, locale).toUcs4().front()) {}
+    : locale_(locale), zero_(grouped(0, locale).toUcs4().front()) {
+    for (char32_t d = 0; d < 10; ++d) {
+        const QByteArray digit = utf8(zero_ + d);
+        digitBytes_ = digit.size();
+        std::copy(digit.begin(), digit.end(), digits_[d].begin());
+    }
+}
 
 const GroupedNumbers::Layout& GroupedNumbers::layout(int digits) {
     Layout& layout = layouts_[static_cast<std::size_t>(digits)];
-    if (layout.isEmpty()) {
+    if (layout.utf8.isEmpty()) {
         std::uint64_t power = 1;
         for (int i = 1; i < digits; ++i) {
             power *= 10;
         }
-        layout = grouped(power, locale_).toUcs4();
+        // Everything but the leading one and the zeros is the locale's own.
+        for (const char32_t c : grouped(power, locale_).toUcs4()) {
+            if (c == zero_ || c == zero_ + 1) {
+                layout.digits.append(layout.utf8.size());
+            }
+            layout.utf8 += utf8(c);
+            ++layout.characters;
+        }
     }
     return layout;
 }
 
 QString GroupedNumbers::text(std::uint64_t value, qsizetype width, qsizetype leadingSpaces) {
+    QByteArray text;
+    append(text, value, width, leadingSpaces);
+    return QString::fromUtf8(text);
+}
+
+// Written in place: a piece appended at a time cost more than the digits.
+void GroupedNumbers::append(QByteArray& out, std::uint64_t value, qsizetype width,
+                            qsizetype leadingSpaces) {
     char digits[20];
     const char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
     const Layout& shape = layout(static_cast<int>(end - digits));
-    const qsizetype spaces = std::max(width - shape.size(), leadingSpaces);
-    // Written in place: a piece appended at a time cost more than the digits.
-    QString text(spaces + 2 * shape.size(), Qt::Uninitialized);
-    QChar* out = std::fill_n(text.data(), spaces, QLatin1Char(' '));
-    // The layout's digits are its leading one and zeros; everything else is the locale's own.
+    const qsizetype spaces = std::max(width - shape.characters, leadingSpaces);
+    const qsizetype at = out.size();
+    out.resize(at + spaces + shape.utf8.size());
+    char* text = std::fill_n(out.data() + at, spaces, ' ');
+    std::memcpy(text, shape.utf8.constData(), static_cast<std::size_t>(shape.utf8.size()));
     const char* digit = digits;
-    for (const char32_t c : shape) {
-        const bool isDigit = c == zero_ || c == zero_ + 1;
-        const auto units =
-            QChar::fromUcs4(isDigit ? zero_ + static_cast<char32_t>(*digit++ - '0') : c);
-        out = std::copy(units.chars, units.chars + units.size(), out);
+    for (const qsizetype offset : shape.digits) {
+        const std::array<char, 4>& bytes = digits_[static_cast<std::size_t>(*digit++ - '0')];
+        std::copy_n(bytes.begin(), digitBytes_, text + offset);
     }
-    text.truncate(out - text.constData());
-    return text;
 }
 
 }  // namespace dirtally::report

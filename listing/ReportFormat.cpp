@@ -69,12 +69,12 @@ QString humanSize(std::uint64_t bytes) {
     }
 }
 
-QString sizeField(std::uint64_t bytes, GroupedNumbers& numbers) {
-    return numbers.text(bytes, kSizeFieldWidth, 1);
-}
-
-QString blankSizeField() {
-    return QString(kSizeFieldWidth, QLatin1Char(' '));
+void sizeField(QByteArray& line, const FolderSize& size, GroupedNumbers& numbers) {
+    if (size.readable) {
+        numbers.append(line, size.bytes, kSizeFieldWidth, 1);
+    } else {
+        line.append(kSizeFieldWidth, ' ');
+    }
 }
 
 QString totalField(std::uint64_t value, GroupedNumbers& numbers) {
@@ -149,6 +149,26 @@ QString displayName(QString safeName) {
     return safeName.left(first).toUpper() + safeName.mid(first).toLower();
 }
 
+qsizetype appendName(QByteArray& line, const std::string& name, bool display) {
+    // Most names are printable ASCII: their own UTF-8, a character a byte, cased byte by byte.
+    const auto size = static_cast<qsizetype>(name.size());
+    if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
+        const qsizetype at = line.size();
+        line.append(name.data(), size);
+        if (display && size > 0) {
+            char* text = line.data() + at;
+            std::transform(text, text + size, text, [](char c) {
+                return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            });
+            *text = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 'a' + 'A') : *text;
+        }
+        return size;
+    }
+    const QByteArray text = (display ? displayName(safeName(name)) : safeName(name)).toUtf8();
+    line += text;
+    return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
+}
+
 }  // namespace report
 
 using namespace report;
@@ -192,17 +212,25 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
     out_.endLine();
 }
 
-void ReportFormat::folder(const ListedFolder& listed) {
-    out_.write(oneLevel_ ? displayName(safeName(listed.path)) : safeName(listed.path));
-    out_.columnStop(kSizeColumn);
-    out_.tab();
-    const bool gone = listed.change && listed.change->kind == SizeChange::Kind::Gone;
-    out_.write(gone ? padded(QStringLiteral("gone"), kSizeFieldWidth) : lineSize(listed.size));
-    if (listed.change) {
-        out_.tab();
-        out_.write(padded(changeText(*listed.change, locale_, humanReadable_), kSizeFieldWidth));
+// A folder line always starts at the first column, so it is laid out on its own.
+void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {
+    toColumn(line, appendName(line, listed.path, oneLevel_), kSizeColumn);
+    line += '\t';
+    if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
+        line += padded(QStringLiteral("gone"), kSizeFieldWidth).toUtf8();
+    } else {
+        appendSize(line, listed.size);
     }
-    out_.endLine();
+    if (listed.change) {
+        line += '\t';
+        line +=
+            padded(changeText(*listed.change, locale_, humanReadable_), kSizeFieldWidth).toUtf8();
+    }
+    line += "\r\n";
+}
+
+void ReportFormat::writeLine(QByteArrayView line) {
+    out_.writeLines(line);
 }
 
 void ReportFormat::compareWith(const Comparison& comparison) {
@@ -219,12 +247,12 @@ void ReportFormat::totalLine(std::uint64_t value) {
     out_.endLine();
 }
 
-QString ReportFormat::lineSize(const FolderSize& size) {
-    if (!size.readable) {
-        return blankSizeField();
+void ReportFormat::appendSize(QByteArray& line, const FolderSize& size) {
+    if (size.readable && humanReadable_) {
+        line += padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth).toUtf8();
+    } else {
+        sizeField(line, size, numbers_);
     }
-    return humanReadable_ ? padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth)
-                          : sizeField(size.bytes, numbers_);
 }
 
 QString ReportFormat::totalText(std::uint64_t value) {

@@ -14,6 +14,15 @@ qsizetype codePoints(QByteArrayView utf8) {
 }
 }  // namespace
 
+qsizetype toColumn(QByteArray& text, qsizetype length, int column) {
+    if (length >= column) {
+        text += "\r\n";
+        length = 0;
+    }
+    text.append(column - 1 - length, ' ');
+    return column - 1;
+}
+
 ReportWriter::ReportWriter(QIODevice& device) : device_(device) {}
 
 ReportWriter::~ReportWriter() {
@@ -43,13 +52,16 @@ void ReportWriter::tab() {
     ++lineLength_;
 }
 
-void ReportWriter::columnStop(int column) {
-    if (lineLength_ >= column) {
-        endLine();
+void ReportWriter::writeLines(QByteArrayView lines) {
+    pending_ += lines;
+    lineLength_ = 0;
+    if (pending_.size() >= kFlushThreshold) {
+        flush();
     }
-    const qsizetype spaces = column - 1 - lineLength_;
-    pending_.append(spaces, ' ');
-    lineLength_ += spaces;
+}
+
+void ReportWriter::columnStop(int column) {
+    lineLength_ = toColumn(pending_, lineLength_, column);
 }
 
 void ReportWriter::endLine() {

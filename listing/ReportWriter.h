@@ -8,6 +8,10 @@ class QIODevice;
 
 namespace dirtally {
 
+// Goes to column n (counted from 1) on a line of `length` characters laid out in `text`: pads
+// with spaces, or starts a new line when the line is already past it. Returns the new length.
+qsizetype toColumn(QByteArray& text, qsizetype length, int column);
+
 // Writes the report's lines to a stream: UTF-8, CR LF line ends, and column stops counted in
 // characters. Lines are gathered and handed to the stream by flush(), so a caller decides when a
 // line reaches the disk; a failed write is remembered and the writing goes on.
@@ -19,6 +23,8 @@ class ReportWriter {
     void write(const QString& text);
     // Text that is UTF-8 already (a JSON line, say), as it is.
     void writeUtf8(QByteArrayView text);
+    // Whole lines, UTF-8 and each ending in CR LF, laid out before they are written.
+    void writeLines(QByteArrayView lines);
     void tab();
     // Goes to column n: pads with spaces, or starts a new line when the line is already past it.
     void columnStop(int column);
