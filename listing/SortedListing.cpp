@@ -1,15 +1,36 @@
 #include "listing/SortedListing.h"
 
 #include <algorithm>
-#include <vector>
+#include <limits>
 
 namespace dirtally {
 
-SortedListing::SortedListing(std::unique_ptr<ReportSink> format, ListOrder order, std::size_t top,
-                             bool compared)
-    : format_(std::move(format)), order_(order), top_(top), first_(compared ? byGrowth : bySize) {}
+namespace {
 
-bool SortedListing::byGrowth(const ListedFolder& a, const ListedFolder& b) {
+constexpr std::uint32_t kNoChange = std::numeric_limits<std::uint32_t>::max();
+
+SortedListing::Key keyOf(const ListedFolder& listed) {
+    return {listed.path, listed.size.readable, listed.size.bytes,
+            listed.change ? &*listed.change : nullptr};
+}
+
+bool gone(const SortedListing::Key& key) {
+    return key.change && key.change->kind == SizeChange::Kind::Gone;
+}
+
+}  // namespace
+
+SortedListing::SortedListing(std::unique_ptr<LineFormat> format, ListOrder order, std::size_t top,
+                             bool compared)
+    : format_(std::move(format)),
+      top_(top),
+      first_(compared ? byGrowth : bySize),
+      order_(order == ListOrder::Name     ? byName
+             : order == ListOrder::Change ? byGrowth
+             : order == ListOrder::Size   ? bySize
+                                          : first_) {}
+
+bool SortedListing::byGrowth(const Key& a, const Key& b) {
     if (a.change && b.change && SizeChange::grewMore(*a.change, *b.change)) {
         return true;
     }
@@ -19,73 +40,86 @@ bool SortedListing::byGrowth(const ListedFolder& a, const ListedFolder& b) {
     return a.path < b.path;
 }
 
+bool SortedListing::bySize(const Key& a, const Key& b) {
+    if (a.readable != b.readable) {
+        return a.readable;
+    }
+    if (a.bytes != b.bytes) {
+        return a.bytes > b.bytes;
+    }
+    return a.path < b.path;
+}
+
+bool SortedListing::byName(const Key& a, const Key& b) {
+    return a.path < b.path;
+}
+
 void SortedListing::compareWith(const Comparison& comparison) {
     format_->compareWith(comparison);
-}
-
-bool SortedListing::bySize(const ListedFolder& a, const ListedFolder& b) {
-    if (a.size.readable != b.size.readable) {
-        return a.size.readable;
-    }
-    if (a.size.bytes != b.size.bytes) {
-        return a.size.bytes > b.size.bytes;
-    }
-    return a.path < b.path;
-}
-
-bool SortedListing::byName(const ListedFolder& a, const ListedFolder& b) {
-    return a.path < b.path;
 }
 
 void SortedListing::header(const Path& folder, bool oneLevel, const QDate& today) {
     format_->header(folder, oneLevel, today);
 }
 
+SortedListing::Key SortedListing::key(const Line& line) const {
+    return {std::string_view(text_.constData() + line.at, line.pathLength), line.readable,
+            line.bytes, line.change == kNoChange ? nullptr : &changes_[line.change]};
+}
+
+void SortedListing::hold(const ListedFolder& listed) {
+    Line line{listed.size.bytes,
+              static_cast<std::size_t>(text_.size()),
+              static_cast<std::uint32_t>(listed.path.size()),
+              0,
+              kNoChange,
+              listed.size.readable};
+    text_.append(listed.path.data(), static_cast<qsizetype>(listed.path.size()));
+    const qsizetype start = text_.size();
+    format_->layOut(listed, text_);
+    line.lineLength = static_cast<std::uint32_t>(text_.size() - start);
+    if (listed.change) {
+        line.change = static_cast<std::uint32_t>(changes_.size());
+        changes_.push_back(*listed.change);
+    }
+    lines_.push_back(line);
+}
+
 void SortedListing::folder(const ListedFolder& listed) {
+    const auto before = [this](const ListedFolder& a, const ListedFolder& b) {
+        return first_(keyOf(a), keyOf(b));
+    };
     if (top_ == 0) {
-        held_.push_back(listed);
-    } else if (held_.size() < top_) {
-        held_.push_back(listed);
-        std::push_heap(held_.begin(), held_.end(), first_);
-    } else if (first_(listed, held_.front())) {
-        std::pop_heap(held_.begin(), held_.end(), first_);
-        held_.back() = listed;
-        std::push_heap(held_.begin(), held_.end(), first_);
+        hold(listed);
+    } else if (topFolders_.size() < top_) {
+        topFolders_.push_back(listed);
+        std::push_heap(topFolders_.begin(), topFolders_.end(), before);
+    } else if (before(listed, topFolders_.front())) {
+        std::pop_heap(topFolders_.begin(), topFolders_.end(), before);
+        topFolders_.back() = listed;
+        std::push_heap(topFolders_.begin(), topFolders_.end(), before);
     }
 }
 
-// The lines are sorted as pointers, each far smaller than its line. Folders gone since the
-// previous report stay after the others, in the same order among themselves.
+// Folders gone since the previous report stay after the others, in the same order among
+// themselves.
 void SortedListing::closing(Closing block, std::uint64_t value) {
-    const auto gone = [](const ListedFolder& f) {
-        return f.change && f.change->kind == SizeChange::Kind::Gone;
-    };
-    std::vector<const ListedFolder*> lines;
-    lines.reserve(held_.size());
-    for (const ListedFolder& line : held_) {
-        if (!gone(line)) {
-            lines.push_back(&line);
-        }
+    for (const ListedFolder& listed : topFolders_) {
+        hold(listed);
     }
-    const auto listed = lines.end() - lines.begin();
-    for (const ListedFolder& line : held_) {
-        if (gone(line)) {
-            lines.push_back(&line);
-        }
+    topFolders_.clear();
+    const auto listed = std::partition(lines_.begin(), lines_.end(),
+                                       [this](const Line& l) { return !gone(key(l)); });
+    const auto before = [this](const Line& a, const Line& b) { return order_(key(a), key(b)); };
+    std::sort(lines_.begin(), listed, before);
+    std::sort(listed, lines_.end(), before);
+    for (const Line& line : lines_) {
+        format_->writeLine(QByteArrayView(text_).sliced(
+            static_cast<qsizetype>(line.at + line.pathLength), line.lineLength));
     }
-    const Order order = order_ == ListOrder::Name     ? byName
-                        : order_ == ListOrder::Change ? byGrowth
-                        : order_ == ListOrder::Size   ? bySize
-                                                      : first_;
-    const auto before = [order](const ListedFolder* a, const ListedFolder* b) {
-        return order(*a, *b);
-    };
-    std::sort(lines.begin(), lines.begin() + listed, before);
-    std::sort(lines.begin() + listed, lines.end(), before);
-    for (const ListedFolder* line : lines) {
-        format_->folder(*line);
-    }
-    held_.clear();
+    lines_.clear();
+    changes_.clear();
+    text_.clear();
     format_->closing(block, value);
 }
 
