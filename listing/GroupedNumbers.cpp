@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "listing/ReportFormat.h"
+#include "listing/ReportWriter.h"
 
 namespace dirtally::report {
 
@@ -58,14 +59,14 @@ void GroupedNumbers::append(QByteArray& out, std::uint64_t value, qsizetype widt
     const char* end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
     const Layout& shape = layout(static_cast<int>(end - digits));
     const qsizetype spaces = std::max(width - shape.characters, leadingSpaces);
-    const qsizetype at = out.size();
-    out.resize(at + spaces + shape.utf8.size());
-    char* text = std::fill_n(out.data() + at, spaces, ' ');
+    char* text = std::fill_n(appended(out, spaces + shape.utf8.size()), spaces, ' ');
     std::memcpy(text, shape.utf8.constData(), static_cast<std::size_t>(shape.utf8.size()));
     const char* digit = digits;
     for (const qsizetype offset : shape.digits) {
         const std::array<char, 4>& bytes = digits_[static_cast<std::size_t>(*digit++ - '0')];
-        std::copy_n(bytes.begin(), digitBytes_, text + offset);
+        for (qsizetype i = 0; i < digitBytes_; ++i) {
+            text[offset + i] = bytes[static_cast<std::size_t>(i)];
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
 
 #include "VersionInfo.h"
 #include "listing/Comparison.h"
@@ -73,7 +74,7 @@ void sizeField(QByteArray& line, const FolderSize& size, GroupedNumbers& numbers
     if (size.readable) {
         numbers.append(line, size.bytes, kSizeFieldWidth, 1);
     } else {
-        line.append(kSizeFieldWidth, ' ');
+        std::fill_n(appended(line, kSizeFieldWidth), kSizeFieldWidth, ' ');
     }
 }
 
@@ -149,24 +150,27 @@ QString displayName(QString safeName) {
     return safeName.left(first).toUpper() + safeName.mid(first).toLower();
 }
 
-qsizetype appendName(QByteArray& line, const std::string& name, bool display) {
+void appendName(QByteArray& line, const std::string& name, bool display, int column) {
     // Most names are printable ASCII: their own UTF-8, a character a byte, cased byte by byte.
     const auto size = static_cast<qsizetype>(name.size());
     if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
-        const qsizetype at = line.size();
-        line.append(name.data(), size);
-        if (display && size > 0) {
-            char* text = line.data() + at;
-            std::transform(text, text + size, text, [](char c) {
+        char* text = appended(line, size + columnBytes(size, column) + 1);
+        if (!display) {
+            std::copy(name.begin(), name.end(), text);
+        } else if (size > 0) {
+            std::transform(name.begin(), name.end(), text, [](char c) {
                 return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
             });
             *text = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 'a' + 'A') : *text;
         }
-        return size;
+        *toColumn(text + size, size, column) = '\t';
+        return;
     }
     const QByteArray text = (display ? displayName(safeName(name)) : safeName(name)).toUtf8();
-    line += text;
-    return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
+    const qsizetype characters =
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
+    char* out = appended(line, text.size() + columnBytes(characters, column) + 1);
+    *toColumn(std::copy(text.begin(), text.end(), out), characters, column) = '\t';
 }
 
 }  // namespace report
@@ -214,8 +218,7 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
 
 // A folder line always starts at the first column, so it is laid out on its own.
 void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {
-    toColumn(line, appendName(line, listed.path, oneLevel_), kSizeColumn);
-    line += '\t';
+    appendName(line, listed.path, oneLevel_, kSizeColumn);
     if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
         line += padded(QStringLiteral("gone"), kSizeFieldWidth).toUtf8();
     } else {
@@ -226,7 +229,7 @@ void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {
         line +=
             padded(changeText(*listed.change, locale_, humanReadable_), kSizeFieldWidth).toUtf8();
     }
-    line += "\r\n";
+    std::memcpy(appended(line, 2), "\r\n", 2);
 }
 
 void ReportFormat::writeLine(QByteArrayView line) {

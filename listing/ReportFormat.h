@@ -53,8 +53,8 @@ QString safeName(const std::string& name);
 // rest in lower case.
 QString displayName(QString safeName);
 // Appends a name to a report line in UTF-8, as safeName shows it, and as displayName where
-// `display`; returns its characters (code points).
-qsizetype appendName(QByteArray& line, const std::string& name, bool display);
+// `display`, then the spaces to the line's TAB at `column` and the TAB.
+void appendName(QByteArray& line, const std::string& name, bool display, int column);
 
 }  // namespace report
 

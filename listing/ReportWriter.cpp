@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <algorithm>
+#include <cstring>
 
 namespace dirtally {
 
@@ -14,13 +15,22 @@ qsizetype codePoints(QByteArrayView utf8) {
 }
 }  // namespace
 
-qsizetype toColumn(QByteArray& text, qsizetype length, int column) {
+char* appended(QByteArray& text, qsizetype n) {
+    const qsizetype at = text.size();
+    text.resize(at + n);
+    return text.data() + at;
+}
+
+qsizetype columnBytes(qsizetype length, int column) {
+    return length >= column ? 2 + column - 1 : column - 1 - length;
+}
+
+char* toColumn(char* out, qsizetype length, int column) {
     if (length >= column) {
-        text += "\r\n";
+        out = std::copy_n("\r\n", 2, out);
         length = 0;
     }
-    text.append(column - 1 - length, ' ');
-    return column - 1;
+    return std::fill_n(out, column - 1 - length, ' ');
 }
 
 ReportWriter::ReportWriter(QIODevice& device) : device_(device) {}
@@ -53,7 +63,8 @@ void ReportWriter::tab() {
 }
 
 void ReportWriter::writeLines(QByteArrayView lines) {
-    pending_ += lines;
+    std::memcpy(appended(pending_, lines.size()), lines.data(),
+                static_cast<std::size_t>(lines.size()));
     lineLength_ = 0;
     if (pending_.size() >= kFlushThreshold) {
         flush();
@@ -61,7 +72,8 @@ void ReportWriter::writeLines(QByteArrayView lines) {
 }
 
 void ReportWriter::columnStop(int column) {
-    lineLength_ = toColumn(pending_, lineLength_, column);
+    toColumn(appended(pending_, columnBytes(lineLength_, column)), lineLength_, column);
+    lineLength_ = column - 1;
 }
 
 void ReportWriter::endLine() {
