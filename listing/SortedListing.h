@@ -57,9 +57,9 @@ class SortedListing final : public ReportSink {
         bool readable;
     };
     Key key(const Line& line) const;
-    void writeTop();
 
     void hold(const ListedFolder& listed);
+    void sort(std::vector<Line>::iterator from, std::vector<Line>::iterator to);
 
     std::unique_ptr<LineFormat> format_;
     std::size_t top_;
