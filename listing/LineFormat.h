@@ -12,13 +12,13 @@ namespace dirtally {
 // have been written at once.
 class LineFormat : public ReportSink {
   public:
-    // Appends the folder's line to `line`, UTF-8 and ending in CR LF; what the format puts between
-    // two lines is not part of it.
+    // Appends the folder's line to `line` as it is held until written: UTF-8 and ending in CR LF,
+    // without what the format puts between two lines, and as short as the format can hold it.
     virtual void layOut(const ListedFolder& listed, QByteArray& line) = 0;
     // Writes a line laid out by layOut after the lines written before it.
     virtual void writeLine(QByteArrayView line) = 0;
 
-    void folder(const ListedFolder& listed) final {
+    void folder(const ListedFolder& listed) override {
         line_.truncate(0);
         layOut(listed, line_);
         writeLine(line_);

@@ -154,7 +154,7 @@ void appendName(QByteArray& line, const std::string& name, bool display, int col
     // Most names are printable ASCII: their own UTF-8, a character a byte, cased byte by byte.
     const auto size = static_cast<qsizetype>(name.size());
     if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
-        char* text = appended(line, size + columnBytes(size, column) + 1);
+        char* text = appended(line, size + (column ? columnBytes(size, column) : 0) + 1);
         if (!display) {
             std::copy(name.begin(), name.end(), text);
         } else if (size > 0) {
@@ -163,14 +163,15 @@ void appendName(QByteArray& line, const std::string& name, bool display, int col
             });
             *text = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 'a' + 'A') : *text;
         }
-        *toColumn(text + size, size, column) = '\t';
+        *(column ? toColumn(text + size, size, column) : text + size) = '\t';
         return;
     }
     const QByteArray text = (display ? displayName(safeName(name)) : safeName(name)).toUtf8();
     const qsizetype characters =
         std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
-    char* out = appended(line, text.size() + columnBytes(characters, column) + 1);
-    *toColumn(std::copy(text.begin(), text.end(), out), characters, column) = '\t';
+    char* out = appended(line, text.size() + (column ? columnBytes(characters, column) : 0) + 1);
+    out = std::copy(text.begin(), text.end(), out);
+    *(column ? toColumn(out, characters, column) : out) = '\t';
 }
 
 }  // namespace report
@@ -217,8 +218,24 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
 }
 
 // A folder line always starts at the first column, so it is laid out on its own.
+void ReportFormat::folder(const ListedFolder& listed) {
+    line_.truncate(0);
+    lineOf(listed, line_, kSizeColumn);
+    out_.writeLines(line_);
+}
+
 void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {
-    appendName(line, listed.path, oneLevel_, kSizeColumn);
+    lineOf(listed, line, 0);
+}
+
+// A name holds no TAB (safeName shows it as "?"): the first ends the name.
+void ReportFormat::writeLine(QByteArrayView line) {
+    const qsizetype tab = line.indexOf('\t');
+    out_.writeLines(line.first(tab), kSizeColumn, line.sliced(tab));
+}
+
+void ReportFormat::lineOf(const ListedFolder& listed, QByteArray& line, int sizeColumn) {
+    appendName(line, listed.path, oneLevel_, sizeColumn);
     if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
         line += padded(QStringLiteral("gone"), kSizeFieldWidth).toUtf8();
     } else {
@@ -230,10 +247,6 @@ void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {
             padded(changeText(*listed.change, locale_, humanReadable_), kSizeFieldWidth).toUtf8();
     }
     std::memcpy(appended(line, 2), "\r\n", 2);
-}
-
-void ReportFormat::writeLine(QByteArrayView line) {
-    out_.writeLines(line);
 }
 
 void ReportFormat::compareWith(const Comparison& comparison) {

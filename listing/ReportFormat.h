@@ -53,7 +53,8 @@ QString safeName(const std::string& name);
 // rest in lower case.
 QString displayName(QString safeName);
 // Appends a name to a report line in UTF-8, as safeName shows it, and as displayName where
-// `display`, then the spaces to the line's TAB at `column` and the TAB.
+// `display`, then the spaces to the line's TAB at `column` and the TAB; with column 0, the TAB
+// right after the name.
 void appendName(QByteArray& line, const std::string& name, bool display, int column);
 
 }  // namespace report
@@ -67,6 +68,9 @@ class ReportFormat final : public LineFormat {
                  bool humanReadable = false);
 
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
+    void folder(const ListedFolder& listed) override;
+    // A held line leaves out the spaces before its size's TAB, most of its bytes; they are put
+    // back when it is written.
     void layOut(const ListedFolder& listed, QByteArray& line) override;
     void writeLine(QByteArrayView line) override;
     void closing(Closing block, std::uint64_t value) override;
@@ -77,6 +81,7 @@ class ReportFormat final : public LineFormat {
   private:
     void dashLine();
     void totalLine(std::uint64_t value);
+    void lineOf(const ListedFolder& listed, QByteArray& line, int sizeColumn);
     void appendSize(QByteArray& line, const FolderSize& size);
     QString totalText(std::uint64_t value);
 
@@ -87,6 +92,7 @@ class ReportFormat final : public LineFormat {
     bool humanReadable_;
     bool oneLevel_ = true;
     const Comparison* comparison_ = nullptr;
+    QByteArray line_;  // a line's memory, kept for the next
 };
 
 }  // namespace dirtally

@@ -53,7 +53,7 @@ void ReportWriter::write(const QString& text) {
 }
 
 void ReportWriter::writeUtf8(QByteArrayView text) {
-    pending_ += text;
+    std::copy(text.begin(), text.end(), appended(pending_, text.size()));
     lineLength_ += codePoints(text);
 }
 
@@ -63,8 +63,19 @@ void ReportWriter::tab() {
 }
 
 void ReportWriter::writeLines(QByteArrayView lines) {
-    std::memcpy(appended(pending_, lines.size()), lines.data(),
-                static_cast<std::size_t>(lines.size()));
+    std::copy(lines.begin(), lines.end(), appended(pending_, lines.size()));
+    linesEnded();
+}
+
+void ReportWriter::writeLines(QByteArrayView start, int column, QByteArrayView rest) {
+    const qsizetype length = codePoints(start);
+    char* out = appended(pending_, start.size() + columnBytes(length, column) + rest.size());
+    out = toColumn(std::copy(start.begin(), start.end(), out), length, column);
+    std::copy(rest.begin(), rest.end(), out);
+    linesEnded();
+}
+
+void ReportWriter::linesEnded() {
     lineLength_ = 0;
     if (pending_.size() >= kFlushThreshold) {
         flush();
@@ -78,10 +89,7 @@ void ReportWriter::columnStop(int column) {
 
 void ReportWriter::endLine() {
     pending_ += "\r\n";
-    lineLength_ = 0;
-    if (pending_.size() >= kFlushThreshold) {
-        flush();
-    }
+    linesEnded();
 }
 
 void ReportWriter::flush() {

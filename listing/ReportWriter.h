@@ -30,6 +30,9 @@ class ReportWriter {
     void writeUtf8(QByteArrayView text);
     // Whole lines, UTF-8 and each ending in CR LF, laid out before they are written.
     void writeLines(QByteArrayView lines);
+    // The same, the first line laid out without the spaces to a column stop: `start`, then the
+    // stop at `column`, then `rest`.
+    void writeLines(QByteArrayView start, int column, QByteArrayView rest);
     void tab();
     // Goes to column n: pads with spaces, or starts a new line when the line is already past it.
     void columnStop(int column);
@@ -40,6 +43,8 @@ class ReportWriter {
     const QString& error() const { return error_; }
 
   private:
+    void linesEnded();
+
     QIODevice& device_;
     QByteArray pending_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};

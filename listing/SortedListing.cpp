@@ -11,9 +11,22 @@ namespace {
 
 constexpr std::uint32_t kNoChange = std::numeric_limits<std::uint32_t>::max();
 
+std::uint64_t prefixOf(std::string_view path) {
+    std::uint64_t prefix = 0;
+    for (std::size_t i = 0; i < sizeof prefix; ++i) {
+        prefix = prefix << 8 | (i < path.size() ? static_cast<unsigned char>(path[i]) : 0U);
+    }
+    return prefix;
+}
+
 SortedListing::Key keyOf(const ListedFolder& listed) {
-    return {listed.path, listed.size.readable, listed.size.bytes,
+    return {listed.path, prefixOf(listed.path), listed.size.readable, listed.size.bytes,
             listed.change ? &*listed.change : nullptr};
+}
+
+// By path in byte order.
+bool pathBefore(const SortedListing::Key& a, const SortedListing::Key& b) {
+    return a.prefix != b.prefix ? a.prefix < b.prefix : a.path < b.path;
 }
 
 bool gone(const SortedListing::Key& key) {
@@ -39,7 +52,7 @@ inline bool SortedListing::byGrowth(const Key& a, const Key& b) {
     if (a.change && b.change && SizeChange::grewMore(*b.change, *a.change)) {
         return false;
     }
-    return a.path < b.path;
+    return pathBefore(a, b);
 }
 
 inline bool SortedListing::bySize(const Key& a, const Key& b) {
@@ -49,11 +62,11 @@ inline bool SortedListing::bySize(const Key& a, const Key& b) {
     if (a.bytes != b.bytes) {
         return a.bytes > b.bytes;
     }
-    return a.path < b.path;
+    return pathBefore(a, b);
 }
 
 inline bool SortedListing::byName(const Key& a, const Key& b) {
-    return a.path < b.path;
+    return pathBefore(a, b);
 }
 
 void SortedListing::compareWith(const Comparison& comparison) {
@@ -65,8 +78,8 @@ void SortedListing::header(const Path& folder, bool oneLevel, const QDate& today
 }
 
 inline SortedListing::Key SortedListing::key(const Line& line) const {
-    return {std::string_view(text_.constData() + line.at, line.pathLength), line.readable,
-            line.bytes, line.change == kNoChange ? nullptr : &changes_[line.change]};
+    return {std::string_view(text_.constData() + line.at, line.pathLength), line.prefix,
+            line.readable, line.bytes, line.change == kNoChange ? nullptr : &changes_[line.change]};
 }
 
 // Each order its own sort, so that its rule is compiled into it: a call through a pointer for
@@ -86,7 +99,8 @@ void SortedListing::sort(std::vector<Line>::iterator from, std::vector<Line>::it
 }
 
 void SortedListing::hold(const ListedFolder& listed) {
-    Line line{listed.size.bytes,
+    Line line{prefixOf(listed.path),
+              listed.size.bytes,
               static_cast<std::size_t>(text_.size()),
               static_cast<std::uint32_t>(listed.path.size()),
               0,

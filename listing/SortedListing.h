@@ -34,6 +34,9 @@ class SortedListing final : public ReportSink {
     // What a folder is sorted by.
     struct Key {
         std::string_view path;
+        // The path's first 8 bytes as a big-endian number, zeros after a shorter path: in byte
+        // order with the paths where it differs, as most paths do early on.
+        std::uint64_t prefix;
         bool readable;
         std::uint64_t bytes;
         const SizeChange* change;
@@ -49,6 +52,7 @@ class SortedListing final : public ReportSink {
     using Order = bool (*)(const Key&, const Key&);
     // A held line: its folder's path, then its line, in text_.
     struct Line {
+        std::uint64_t prefix;
         std::uint64_t bytes;
         std::size_t at;
         std::uint32_t pathLength;
