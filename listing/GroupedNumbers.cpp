@@ -27,21 +27,19 @@ GroupedNumbers::GroupedNumbers(const QLocale& locale)
     }
 }
 
-const GroupedNumbers::Layout& GroupedNumbers::layout(int digits) {
-    Layout& layout = layouts_[static_cast<std::size_t>(digits)];
-    if (layout.utf8.isEmpty()) {
-        std::uint64_t power = 1;
-        for (int i = 1; i < digits; ++i) {
-            power *= 10;
+GroupedNumbers::Layout GroupedNumbers::askedLayout(int digits) const {
+    std::uint64_t power = 1;
+    for (int i = 1; i < digits; ++i) {
+        power *= 10;
+    }
+    // Everything but the leading one and the zeros is the locale's own.
+    Layout layout;
+    for (const char32_t c : grouped(power, locale_).toUcs4()) {
+        if (c == zero_ || c == zero_ + 1) {
+            layout.digits.append(layout.utf8.size());
         }
-        // Everything but the leading one and the zeros is the locale's own.
-        for (const char32_t c : grouped(power, locale_).toUcs4()) {
-            if (c == zero_ || c == zero_ + 1) {
-                layout.digits.append(layout.utf8.size());
-            }
-            layout.utf8 += utf8(c);
-            ++layout.characters;
-        }
+        layout.utf8 += utf8(c);
+        ++layout.characters;
     }
     return layout;
 }

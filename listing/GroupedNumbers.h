@@ -32,7 +32,14 @@ class GroupedNumbers {
         qsizetype characters = 0;
         QList<qsizetype> digits;
     };
-    const Layout& layout(int digits);
+    const Layout& layout(int digits) {
+        Layout& shape = layouts_[static_cast<std::size_t>(digits)];
+        if (shape.utf8.isEmpty()) {
+            shape = askedLayout(digits);
+        }
+        return shape;
+    }
+    Layout askedLayout(int digits) const;
 
     QLocale locale_;
     char32_t zero_;

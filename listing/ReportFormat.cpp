@@ -151,21 +151,25 @@ QString displayName(QString safeName) {
 }
 
 void appendName(QByteArray& line, const std::string& name, bool display, int column) {
-    // Most names are printable ASCII: their own UTF-8, a character a byte, cased byte by byte.
+    // Most names are printable ASCII: their own UTF-8, a character a byte, cased byte by byte as
+    // they are copied; any other byte sends the name the long way.
     const auto size = static_cast<qsizetype>(name.size());
-    if (std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7f; })) {
-        char* text = appended(line, size + (column ? columnBytes(size, column) : 0) + 1);
-        if (!display) {
-            std::copy(name.begin(), name.end(), text);
-        } else if (size > 0) {
-            std::transform(name.begin(), name.end(), text, [](char c) {
-                return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            });
-            *text = *text >= 'a' && *text <= 'z' ? static_cast<char>(*text - 'a' + 'A') : *text;
+    const qsizetype start = line.size();
+    char* ascii = appended(line, size + (column ? columnBytes(size, column) : 0) + 1);
+    bool printable = true;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = name[static_cast<std::size_t>(i)];
+        printable &= c >= 0x20 && c < 0x7f;
+        ascii[i] = display && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (printable) {
+        if (display && size > 0 && *ascii >= 'a' && *ascii <= 'z') {
+            *ascii = static_cast<char>(*ascii - 'a' + 'A');
         }
-        *(column ? toColumn(text + size, size, column) : text + size) = '\t';
+        *(column ? toColumn(ascii + size, size, column) : ascii + size) = '\t';
         return;
     }
+    line.truncate(start);
     const QByteArray text = (display ? displayName(safeName(name)) : safeName(name)).toUtf8();
     const qsizetype characters =
         std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
@@ -219,9 +223,8 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
 
 // A folder line always starts at the first column, so it is laid out on its own.
 void ReportFormat::folder(const ListedFolder& listed) {
-    line_.truncate(0);
-    lineOf(listed, line_, kSizeColumn);
-    out_.writeLines(line_);
+    lineOf(listed, out_.buffer(), kSizeColumn);
+    out_.linesEnded();
 }
 
 void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {

@@ -92,7 +92,6 @@ class ReportFormat final : public LineFormat {
     bool humanReadable_;
     bool oneLevel_ = true;
     const Comparison* comparison_ = nullptr;
-    QByteArray line_;  // a line's memory, kept for the next
 };
 
 }  // namespace dirtally

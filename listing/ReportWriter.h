@@ -42,9 +42,11 @@ class ReportWriter {
     // The first failure's reason; empty while every write went through.
     const QString& error() const { return error_; }
 
-  private:
+    // Where whole lines may be laid out in place, each ending in CR LF; linesEnded() after them.
+    QByteArray& buffer() { return pending_; }
     void linesEnded();
 
+  private:
     QIODevice& device_;
     QByteArray pending_;
     QStringEncoder encoder_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
