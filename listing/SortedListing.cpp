@@ -82,12 +82,13 @@ inline SortedListing::Key SortedListing::key(const Line& line) const {
             line.readable, line.bytes, line.change == kNoChange ? nullptr : &changes_[line.change]};
 }
 
-// Each order its own sort, so that its rule is compiled into it: a call through a pointer for
-// each of the millions of comparisons cost more than the rest of the closing.
-void SortedListing::sort(std::vector<Line>::iterator from, std::vector<Line>::iterator to) {
+// Hands `work` the order's comparison of two held lines, with the order's rule compiled into it:
+// a call through a pointer for each of the millions of comparisons cost more than the rest of
+// the closing.
+template <typename Work>
+void SortedListing::inOrder(Work work) {
     const auto by = [&](auto order) {
-        std::sort(from, to,
-                  [this, order](const Line& a, const Line& b) { return order(key(a), key(b)); });
+        work([this, order](const Line& a, const Line& b) { return order(key(a), key(b)); });
     };
     if (order_ == bySize) {
         by([](const Key& a, const Key& b) { return bySize(a, b); });
@@ -116,6 +117,12 @@ void SortedListing::hold(const ListedFolder& listed) {
         changes_.push_back(*listed.change);
     }
     lines_.push_back(line);
+    // A run of lines is sorted as soon as it is whole, while the sizing goes on; the closing
+    // merges the runs.
+    if (lines_.size() - sorted_ == kRun) {
+        inOrder([this](auto before) { std::sort(lines_.begin() + sorted_, lines_.end(), before); });
+        sorted_ = lines_.size();
+    }
 }
 
 void SortedListing::folder(const ListedFolder& listed) {
@@ -141,15 +148,34 @@ void SortedListing::closing(Closing block, std::uint64_t value) {
         hold(listed);
     }
     topFolders_.clear();
-    const auto listed = std::partition(lines_.begin(), lines_.end(),
-                                       [this](const Line& l) { return !gone(key(l)); });
-    sort(lines_.begin(), listed);
-    sort(listed, lines_.end());
+    const auto isGone = [this](const Line& line) { return gone(key(line)); };
+    const bool compared = std::any_of(lines_.begin(), lines_.end(), isGone);
+    inOrder([&](auto before) {
+        if (compared) {
+            const auto listed = std::partition(lines_.begin(), lines_.end(),
+                                               [&](const Line& line) { return !isGone(line); });
+            std::sort(lines_.begin(), listed, before);
+            std::sort(listed, lines_.end(), before);
+            return;
+        }
+        std::sort(lines_.begin() + sorted_, lines_.end(), before);
+        for (std::size_t width = kRun; width < lines_.size(); width *= 2) {
+            for (std::size_t from = 0; from + width < lines_.size(); from += 2 * width) {
+                const auto start = lines_.begin() + static_cast<std::ptrdiff_t>(from);
+                std::inplace_merge(
+                    start, start + static_cast<std::ptrdiff_t>(width),
+                    start + static_cast<std::ptrdiff_t>(
+                                std::min(width, lines_.size() - from - width) + width),
+                    before);
+            }
+        }
+    });
     for (const Line& line : lines_) {
         format_->writeLine(QByteArrayView(text_).sliced(
             static_cast<qsizetype>(line.at + line.pathLength), line.lineLength));
     }
     lines_.clear();
+    sorted_ = 0;
     changes_.clear();
     text_.clear();
     format_->closing(block, value);

@@ -185,6 +185,13 @@ class TestReportFormat : public QObject {
                                          << "xÉLAN";
         QTest::newRow("control characters") << QByteArray("a\tb\nc\rd\x7f") << "A?b?c?d?"
                                             << "a?b?c?d?";
+        // The bytes on either side of printable ASCII, which is copied and cased byte by byte.
+        QTest::newRow("printable ASCII's ends") << QByteArray(" Az~") << " az~"
+                                                << " Az~";
+        QTest::newRow("0x1f") << QByteArray("Q\x1f") << "Q?"
+                              << "Q?";
+        QTest::newRow("0x80") << QByteArray("Q\x80") << "Q\uFFFD"
+                              << "Q\uFFFD";
         QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
                                    << "x\uFFFD\uFFFDy";
         // A leading U+FEFF is part of the name on disk, not a byte order mark to drop.
@@ -205,6 +212,10 @@ class TestReportFormat : public QObject {
         QFETCH(QString, safe);
         QCOMPARE(report::safeName(name.toStdString()), safe);
         QCOMPARE(report::displayName(report::safeName(name.toStdString())), display);
+        QByteArray line;
+        report::appendName(line, name.toStdString(), false, 0);
+        report::appendName(line, name.toStdString(), true, 0);
+        QCOMPARE(line, safe.toUtf8() + '\t' + display.toUtf8() + '\t');
     }
 
     void columnStops_data() {
@@ -237,8 +248,12 @@ class TestReportFormat : public QObject {
         out.flush();
         const qint64 headerBytes = buffer.size();
         format.folder({pathFromText(name), FolderSize::of(0)});
+        // A line held to be written later, in another order, is written the same.
+        QByteArray held;
+        format.layOut({pathFromText(name), FolderSize::of(0)}, held);
+        format.writeLine(held);
         out.flush();
-        QCOMPARE(buffer.data().mid(headerBytes), line);
+        QCOMPARE(buffer.data().mid(headerBytes), line + line);
     }
 
     void aShortWriteGivesItsReason() {
@@ -295,8 +310,18 @@ class TestReportFormat : public QObject {
             {"a=b-c", "a=b-c"},
             {"a,b", "\"a,b\""},
             {"", ""}};
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        ReportWriter out(buffer);
+        CsvFormat csv(out);
+        QByteArray line;
         for (const auto& [text, field] : cases) {
             QCOMPARE(CsvFormat::field(text), field);
+            line.truncate(0);
+            csv.layOut({pathFromText(text), FolderSize::of(7)}, line);
+            // A name is shown as the text report shows it, control characters as "?".
+            QCOMPARE(line,
+                     CsvFormat::field(report::safeName(text.toStdString())).toUtf8() + ",7\r\n");
         }
     }
 };
