@@ -59,49 +59,85 @@ void ReportRun::run() {
     }
 }
 
+// The folder is read a batch at a time, and the sub-folders of each batch are sized while the
+// next is read. The report is opened only once the folder has been opened and its first entries
+// read: a folder that has gone or cannot be read is reported instead of passed over, and no report
+// is left behind for it; nothing is written to the report before the whole folder is read. The
+// report is closed and the sizing ended when this returns, before the host shows the run has
+// ended.
 QString ReportRun::listAndWrite(const RunInputs& inputs) {
-    // Read before the report is opened: a folder that has gone or cannot be read is reported
-    // instead of passed over, and no report is left behind for it.
-    const FolderListing listing = directories_.read(withSeparator(inputs.folder));
-    if (listing.error != 0) {
+    Sizing sizing;
+    const int error = directories_.readInBatches(
+        withSeparator(inputs.folder), [&](const std::vector<DirEntry>& batch) {
+            return inputs.report.empty() || addRoots(inputs, sizing, batch);
+        });
+    if (error != 0) {
         return QStringLiteral("The folder %1 could not be listed:\n%2")
-            .arg(pathToText(inputs.folder), systemErrorText(listing.error));
+            .arg(pathToText(inputs.folder), systemErrorText(error));
     }
-    return inputs.report.empty() ? QString() : writeReport(inputs, listing.entries);
+    if (inputs.report.empty()) {
+        return QString();
+    }
+    if (!sizing.job && !startSizing(inputs, sizing)) {
+        return writeFailure(inputs.report, sizing.why);
+    }
+    sizing.job->add({}, true);
+    return writeReport(inputs, sizing);
 }
 
-// The report is closed when this returns, before the host shows the run has ended.
-QString ReportRun::writeReport(const RunInputs& inputs, const std::vector<DirEntry>& entries) {
-    QString why;
-    if (const std::unique_ptr<ReportOutput> report = host_.openReport(inputs.report, &why)) {
-        ReportWriter writer(report->stream());
-        const std::unique_ptr<ReportSink> chosen = chosenSink(inputs, writer);
-        ReportSink& sink = *chosen;
-        Output out{writer, sink, report->files(), report->linesBeforeYield()};
-        lastYield_ = std::chrono::steady_clock::now();
-        sink.header(inputs.folder, inputs.oneLevel, inputs.today);
-        shortage_ = 0;
-        const ReportSink::Closing block =
-            inputs.oneLevel ? listOneLevel(out, inputs, entries) : listTree(out, inputs, entries);
-        // A size the system ran out of resources to find is not a blank one: the report stays
-        // without its closing block, plainly unfinished, and the user is told why.
-        if (shortage_ == 0 && writer.error().isEmpty()) {
-            sink.closing(block, closingValue(block, inputs.folder));
-        }
-        writer.flush();
-        why = writer.error();
-        if (why.isEmpty() && shortage_ != 0) {
-            return shortageText(inputs.report, shortage_);
-        }
-        if (why.isEmpty()) {
-            report->finish(&why);
-        }
+bool ReportRun::addRoots(const RunInputs& inputs, Sizing& sizing,
+                         const std::vector<DirEntry>& batch) {
+    if (!sizing.job && !startSizing(inputs, sizing)) {
+        return false;
+    }
+    std::vector<std::string> names = subFolders(batch, inputs.counting);
+    sizing.roots.insert(sizing.roots.end(), names.begin(), names.end());
+    sizing.job->add(std::move(names), false);
+    return true;
+}
+
+bool ReportRun::startSizing(const RunInputs& inputs, Sizing& sizing) {
+    sizing.report = host_.openReport(inputs.report, &sizing.why);
+    if (!sizing.report) {
+        return false;
+    }
+    sizing.job = folders_.start({.parent = withSeparator(inputs.folder),
+                                 .children = {},
+                                 .keepTree = !inputs.oneLevel,
+                                 .leftOut = sizing.report->files(),
+                                 .counting = inputs.counting,
+                                 .moreRoots = true});
+    return true;
+}
+
+QString ReportRun::writeReport(const RunInputs& inputs, Sizing& sizing) {
+    ReportWriter writer(sizing.report->stream());
+    const std::unique_ptr<ReportSink> chosen = chosenSink(inputs, writer);
+    ReportSink& sink = *chosen;
+    Output out{writer, sink, sizing.report->linesBeforeYield()};
+    lastYield_ = std::chrono::steady_clock::now();
+    sink.header(inputs.folder, inputs.oneLevel, inputs.today);
+    shortage_ = 0;
+    const ReportSink::Closing block =
+        inputs.oneLevel ? listOneLevel(out, inputs, sizing) : listTree(out, inputs, sizing);
+    // A size the system ran out of resources to find is not a blank one: the report stays
+    // without its closing block, plainly unfinished, and the user is told why.
+    if (shortage_ == 0 && writer.error().isEmpty()) {
+        sink.closing(block, closingValue(block, inputs.folder));
+    }
+    writer.flush();
+    QString why = writer.error();
+    if (why.isEmpty() && shortage_ != 0) {
+        return shortageText(inputs.report, shortage_);
     }
     if (why.isEmpty()) {
-        return why;
+        sizing.report->finish(&why);
     }
-    return QStringLiteral("The report %1 could not be written:\n%2")
-        .arg(pathToText(inputs.report), why);
+    return why.isEmpty() ? why : writeFailure(inputs.report, why);
+}
+
+QString ReportRun::writeFailure(const Path& report, const QString& why) {
+    return QStringLiteral("The report %1 could not be written:\n%2").arg(pathToText(report), why);
 }
 
 QString ReportRun::shortageText(const Path& report, int error) const {

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "listing/ReportSink.h"
 #include "listing/RunHost.h"
 #include "platform/system/DirectoryReader.h"
 #include "platform/system/FolderInfo.h"
+#include "platform/system/ReportOutput.h"
 
 namespace dirtally {
 
@@ -38,14 +40,23 @@ class ReportRun {
     struct Output {
         ReportWriter& writer;
         ReportSink& sink;
-        std::vector<FileIdentity> report;  // the report's files, counted in no size
-        bool linesBeforeYield;             // see ReportOutput::linesBeforeYield
+        bool linesBeforeYield;  // see ReportOutput::linesBeforeYield
+    };
+    // The sizing of the folder's sub-folders, started while the folder is still being read.
+    struct Sizing {
+        std::unique_ptr<ReportOutput> report;
+        std::unique_ptr<SizingJob> job;
+        std::vector<std::string> roots;  // the sub-folders handed to the job, in its order
+        QString why;                     // why the report could not be opened
     };
 
     // The run itself (ReportRun.cpp).
     void run();
     QString listAndWrite(const RunInputs& inputs);
-    QString writeReport(const RunInputs& inputs, const std::vector<DirEntry>& entries);
+    bool addRoots(const RunInputs& inputs, Sizing& sizing, const std::vector<DirEntry>& batch);
+    bool startSizing(const RunInputs& inputs, Sizing& sizing);
+    QString writeReport(const RunInputs& inputs, Sizing& sizing);
+    static QString writeFailure(const Path& report, const QString& why);
     QString shortageText(const Path& report, int error) const;
     void setState(RunState state);
     static Path withSeparator(const Path& folder);
@@ -57,14 +68,12 @@ class ReportRun {
         std::function<bool(const Path& top, const std::vector<FolderNode>&, const Failures&)>;
 
     // The two listings (ReportRunListings.cpp); each tells how its report is to be closed.
-    ReportSink::Closing listOneLevel(Output& out, const RunInputs& inputs,
-                                     const std::vector<DirEntry>& entries);
-    ReportSink::Closing listTree(Output& out, const RunInputs& inputs,
-                                 const std::vector<DirEntry>& entries);
+    ReportSink::Closing listOneLevel(Output& out, const RunInputs& inputs, Sizing& sizing);
+    ReportSink::Closing listTree(Output& out, const RunInputs& inputs, Sizing& sizing);
     static std::vector<std::string> subFolders(const std::vector<DirEntry>& entries,
                                                const Counting& counting);
-    // Sizes the folders in one job and lists each when it is done, in the listing's order.
-    void listRoots(Output& out, SizingRequest request, const ListBeneath& beneath);
+    // Lists each sized folder when it is done, in the listing's order.
+    void listRoots(Output& out, const Path& parent, Sizing& sizing, const ListBeneath& beneath);
     std::uint64_t closingValue(ReportSink::Closing block, const Path& folder) const;
     // Why a listed folder has no size: its own failure, else the first beneath it by path.
     static ListedFolder listed(const Path& path, const FolderSize& size, const Failures& failures);

@@ -106,30 +106,29 @@ std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entr
     return names;
 }
 
-void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath& beneath) {
-    const std::vector<std::string> names = request.children;
-    const Path parent = request.parent;
-    request.leftOut = out.report;
+void ReportRun::listRoots(Output& out, const Path& parent, Sizing& sizing,
+                          const ListBeneath& beneath) {
+    const std::vector<std::string>& names = sizing.roots;
+    SizingJob& job = *sizing.job;
     progress_.foldersToSize = names.size();
     finished_.assign(names.size(), false);
     firstPending_ = 0;
-    const auto job = folders_.start(std::move(request));
-    // The header reaches the report while the engine starts; a yield per folder after it would
+    // The header reaches the report while the engine works; a yield per folder after it would
     // cost a write and a pass of the host's events for every line of a wide folder.
     yieldNow(out);
     for (std::size_t i = 0; i < names.size(); ++i) {
         pace(out);
         // Kept as bytes: a name made readable for every line would cost more than the line.
         shortOf_ = names[i];
-        if (!goingOn(out) || !awaitRoot(*job, i, names[i], out)) {
+        if (!goingOn(out) || !awaitRoot(job, i, names[i], out)) {
             return;
         }
-        const FolderSize size = job->result(i);
+        const FolderSize size = job.result(i);
         if (!known(names[i], size)) {
             return;
         }
         Failures failures;
-        for (const ReadFailure& failure : job->failures(i)) {
+        for (const ReadFailure& failure : job.failures(i)) {
             host_.cannotRead(parent + failure.path, failure.error);
             failures.emplace(failure.path, failure.error);
         }
@@ -140,7 +139,7 @@ void ReportRun::listRoots(Output& out, SizingRequest request, const ListBeneath&
         add(i, size);
         // A top-level dot-folder has its line and its bytes in the total, as in the one-level
         // listing; what lies beneath it is never listed.
-        if (beneath && listedInTree(names[i]) && !beneath(names[i], job->tree(i), failures)) {
+        if (beneath && listedInTree(names[i]) && !beneath(names[i], job.tree(i), failures)) {
             return;
         }
     }
@@ -158,30 +157,20 @@ ListedFolder ReportRun::listed(const Path& path, const FolderSize& size, const F
     return {path, size, beneath ? failure->second : 0};
 }
 
-ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs,
-                                            const std::vector<DirEntry>& entries) {
+ReportSink::Closing ReportRun::listOneLevel(Output& out, const RunInputs& inputs, Sizing& sizing) {
     const Path root = withSeparator(inputs.folder);
     if (root != inputs.folder) {
         host_.setFolder(root);
     }
-    listRoots(out,
-              {.parent = root,
-               .children = subFolders(entries, inputs.counting),
-               .counting = inputs.counting},
-              {});
+    listRoots(out, root, sizing, {});
     // The mode is read again: unticked while the folders were listed, it closes with the used
     // space.
     return host_.oneLevel() ? ReportSink::Closing::FoldersTotal : ReportSink::Closing::UsedSpace;
 }
 
 // The first-level folders make up the total; the lines beneath each are already in it.
-ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs,
-                                        const std::vector<DirEntry>& entries) {
-    listRoots(out,
-              {.parent = withSeparator(inputs.folder),
-               .children = subFolders(entries, inputs.counting),
-               .keepTree = true,
-               .counting = inputs.counting},
+ReportSink::Closing ReportRun::listTree(Output& out, const RunInputs& inputs, Sizing& sizing) {
+    listRoots(out, withSeparator(inputs.folder), sizing,
               [&](const Path& top, const std::vector<FolderNode>& tree, const Failures& failures) {
                   std::vector<Path> paths(tree.size());
                   for (std::size_t n = 0; n < tree.size(); ++n) {

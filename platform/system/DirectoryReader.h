@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,17 @@ struct FolderListing {
 // Reads one folder's entries.
 class DirectoryReader {
   public:
+    // Takes one batch of entries as it is read; false stops the reading.
+    using Batch = std::function<bool(const std::vector<DirEntry>& entries)>;
+
     virtual ~DirectoryReader() = default;
-    virtual FolderListing read(const Path& folder) = 0;
+    // Hands the folder's entries over a batch at a time as they are read, in the file system's
+    // order, so that the first can be at work while the rest are read. The errno that ended the
+    // reading; 0 when the whole folder was read or `batch` stopped it. An error may come after
+    // some batches were handed over.
+    virtual int readInBatches(const Path& folder, const Batch& batch) = 0;
+    // The whole folder at once.
+    FolderListing read(const Path& folder);
 };
 
 }  // namespace dirtally

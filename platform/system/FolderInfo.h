@@ -25,6 +25,7 @@ struct SizingRequest {
     bool keepTree = false;                // also keep every folder beneath each root, in pre-order
     std::vector<FileIdentity> leftOut{};  // files never counted: the report being written
     Counting counting{};
+    bool moreRoots = false;  // more roots follow through SizingJob::add
 };
 
 struct DriveSpace {

@@ -200,7 +200,7 @@ std::unique_ptr<ReportFile> ReportFile::openInPlace(const Path& path, QString* e
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         *error = S_ISREG(st.st_mode) ? systemErrorText(errno) : notAFile(st.st_mode);
         closeKeepingErrno(fd);
         return nullptr;
@@ -210,7 +210,19 @@ std::unique_ptr<ReportFile> ReportFile::openInPlace(const Path& path, QString* e
         return nullptr;
     }
     file->linesBeforeYield_ = true;
+    file->emptyBeforeWriting_ = true;
     return file;
+}
+
+qint64 ReportFile::writeData(const char* data, qint64 length) {
+    if (emptyBeforeWriting_) {
+        if (::ftruncate(static_cast<int>(handle()), 0) != 0) {
+            setErrorString(systemErrorText(errno));
+            return -1;
+        }
+        emptyBeforeWriting_ = false;
+    }
+    return QFile::writeData(data, length);
 }
 
 namespace {

@@ -46,6 +46,9 @@ class ReportFile final : public QFile, public ReportOutput {
     bool linesBeforeYield() const override { return linesBeforeYield_; }
     bool finish(QString* error) override;
 
+  protected:
+    qint64 writeData(const char* data, qint64 length) override;
+
   private:
     ReportFile() = default;
     bool lock(int folderFd, const std::string& name, QString* error);
@@ -61,6 +64,9 @@ class ReportFile final : public QFile, public ReportOutput {
     std::string temporary_;
     std::vector<FileIdentity> files_;
     bool linesBeforeYield_ = false;
+    // A report written in place is emptied only when its first line comes: until then, a run that
+    // fails (the folder could not be read to its end) leaves the old report as it was.
+    bool emptyBeforeWriting_ = false;
 };
 
 }  // namespace dirtally

@@ -72,6 +72,10 @@ class SizingJob {
     virtual std::vector<ReadFailure> failures(std::size_t root) const = 0;
     // Stops the sizing as soon as it can; roots not finished are then unreadable.
     virtual void cancel() = 0;
+    // More roots after those there are, in the listing's order, for a request with moreRoots;
+    // `last` says that no more will come. The roots are sized as they come, while the folder
+    // that holds them is still being read.
+    virtual void add(std::vector<std::string> roots, bool last) = 0;
 };
 
 }  // namespace dirtally

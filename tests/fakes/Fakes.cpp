@@ -1,5 +1,6 @@
 #include "Fakes.h"
 
+#include <QTest>
 #include <cerrno>
 
 namespace dirtally::test {
@@ -7,17 +8,15 @@ namespace dirtally::test {
 namespace {
 class FakeSizingJob final : public SizingJob {
   public:
-    FakeSizingJob(std::vector<FolderSize> results, std::vector<std::vector<FolderNode>> trees,
-                  std::vector<std::vector<ReadFailure>> failures,
-                  std::function<void(std::size_t)> onWait, std::set<std::size_t> notYet)
-        : results_(std::move(results)),
-          trees_(std::move(trees)),
-          failures_(std::move(failures)),
-          onWait_(std::move(onWait)),
-          notYet_(std::move(notYet)) {}
+    FakeSizingJob(FakeFolderInfo& folders, SizingRequest& request)
+        : folders_(folders), request_(request), notYet_(folders.notYet) {
+        std::vector<std::string> roots;
+        std::swap(roots, request.children);
+        add(std::move(roots), !request.moreRoots);
+    }
     bool wait(std::size_t root, std::chrono::milliseconds) override {
-        if (onWait_) {
-            onWait_(root);
+        if (folders_.onWait) {
+            folders_.onWait(root);
         }
         return notYet_.erase(root) == 0;
     }
@@ -29,41 +28,68 @@ class FakeSizingJob final : public SizingJob {
     }
     const std::vector<FolderNode>& tree(std::size_t root) const override { return trees_.at(root); }
     void cancel() override { cancelled_ = true; }
+    void add(std::vector<std::string> roots, bool last) override {
+        QVERIFY(!ended_);
+        ended_ = last;
+        for (std::string& name : roots) {
+            results_.push_back(folders_.sizeOf(name));
+            trees_.push_back(folders_.treeOf(name));
+            failures_.push_back(folders_.failuresOf(name));
+            request_.children.push_back(std::move(name));
+        }
+    }
 
   private:
+    FakeFolderInfo& folders_;
+    SizingRequest& request_;  // the request as recorded, its roots growing with the job's
+    std::set<std::size_t> notYet_;
     std::vector<FolderSize> results_;
     std::vector<std::vector<FolderNode>> trees_;
     std::vector<std::vector<ReadFailure>> failures_;
-    std::function<void(std::size_t)> onWait_;
-    std::set<std::size_t> notYet_;
     bool cancelled_ = false;
+    bool ended_ = false;
 };
 }  // namespace
 
-FolderListing FakeDirectoryReader::read(const Path& folder) {
+int FakeDirectoryReader::readInBatches(const Path& folder, const Batch& batch) {
     reads.push_back(folder);
     const auto found = folders_.find(folder);
     if (found == folders_.end()) {
-        return {{}, ENOENT};
+        return ENOENT;
     }
-    return {found->second, 0};
+    const std::vector<DirEntry>& entries = found->second;
+    for (std::size_t from = 0; from < entries.size(); from += batchSize) {
+        if (from > 0 && failAfterBatch != 0) {
+            return failAfterBatch;
+        }
+        const auto end =
+            entries.begin() + std::ptrdiff_t(std::min(from + batchSize, entries.size()));
+        if (!batch(std::vector<DirEntry>(entries.begin() + std::ptrdiff_t(from), end))) {
+            break;
+        }
+    }
+    return 0;
 }
 
 std::unique_ptr<SizingJob> FakeFolderInfo::start(SizingRequest request) {
-    std::vector<FolderSize> results;
-    std::vector<std::vector<FolderNode>> rootTrees;
-    std::vector<std::vector<ReadFailure>> failed;
-    for (const std::string& child : request.children) {
-        const auto size = sizes_.find(child);
-        results.push_back(size == sizes_.end() ? FolderSize::unreadable() : size->second);
-        const auto tree = trees.find(child);
-        rootTrees.push_back(tree == trees.end() ? std::vector<FolderNode>{} : tree->second);
-        const auto failure = failures.find(child);
-        failed.push_back(failure == failures.end() ? std::vector<ReadFailure>{} : failure->second);
-    }
+    // Kept in a list: each job's request stays where it is while more are made.
     requests.push_back(std::move(request));
-    return std::make_unique<FakeSizingJob>(std::move(results), std::move(rootTrees),
-                                           std::move(failed), onWait, notYet);
+    return std::make_unique<FakeSizingJob>(*this, requests.back());
+}
+
+FolderSize FakeFolderInfo::sizeOf(const std::string& name) const {
+    const auto size = sizes_.find(name);
+    return size == sizes_.end() ? FolderSize::unreadable() : size->second;
+}
+
+std::vector<FolderNode> FakeFolderInfo::treeOf(const std::string& name) const {
+    const auto tree = trees.find(name);
+    return tree == trees.end() ? std::vector<FolderNode>{} : tree->second;
+}
+
+std::vector<ReadFailure> FakeFolderInfo::failuresOf(const std::string& name) const {
+    const auto failure = failures.find(name);
+    return failure == failures.end() ? std::vector<ReadFailure>{} : failure->second;
 }
 
 std::optional<DriveSpace> FakeFolderInfo::driveSpace(const Path& path) {

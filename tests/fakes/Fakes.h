@@ -33,8 +33,10 @@ class FakeDirectoryReader final : public DirectoryReader {
     explicit FakeDirectoryReader(std::map<Path, std::vector<DirEntry>> folders = {})
         : folders_(std::move(folders)) {}
     // Folders missing from the table do not exist.
-    FolderListing read(const Path& folder) override;
+    int readInBatches(const Path& folder, const Batch& batch) override;
     std::vector<Path> reads;
+    std::size_t batchSize = 2;  // entries handed over at a time
+    int failAfterBatch = 0;     // when not 0, the errno of the read after the first batch
 
   private:
     std::map<Path, std::vector<DirEntry>> folders_;
@@ -49,9 +51,14 @@ class FakeFolderInfo final : public FolderInfo {
     std::unique_ptr<SizingJob> start(SizingRequest request) override;
     std::optional<DriveSpace> driveSpace(const Path& path) override;
 
+    // What the job of the last request knows of the root `name`.
+    FolderSize sizeOf(const std::string& name) const;
+    std::vector<FolderNode> treeOf(const std::string& name) const;
+    std::vector<ReadFailure> failuresOf(const std::string& name) const;
+
     std::map<std::string, std::vector<FolderNode>> trees;      // kept folders by root name
     std::map<std::string, std::vector<ReadFailure>> failures;  // by root name
-    std::vector<SizingRequest> requests;
+    std::deque<SizingRequest> requests;
     std::vector<Path> spaceQueries;
     // Runs while a root is awaited, before its result is given (a test's way into the wait).
     std::function<void(std::size_t root)> onWait;

@@ -301,6 +301,19 @@ class TestReportRun : public QObject {
                  QStringList("The folder /gone could not be listed:\nNo such file or directory"));
         QCOMPARE(gone.states.back(), RunState::Idle);
 
+        // A folder that fails after its first entries were read: its sizing had started and the
+        // report was opened, but nothing is written and the report is not whole.
+        FakeRunHost broken("/data");
+        dirs.failAfterBatch = EIO;
+        ReportRun brokenRun(broken, dirs, sizes);
+        brokenRun.makeList();
+        QCOMPARE(broken.errors,
+                 QStringList("The folder /data could not be listed:\nInput/output error"));
+        QCOMPARE(broken.opens, 1);
+        QVERIFY(broken.report.isEmpty());
+        QCOMPARE(broken.finishes, 0);
+        dirs.failAfterBatch = 0;
+
         // A size the system ran out of resources to find is never a blank one: the report stops
         // short of its closing block and the user is told, in both modes.
         for (const bool oneLevel : {true, false}) {

@@ -52,6 +52,9 @@ class TestReportFile : public QObject {
         const QString path = dir.filePath(QStringLiteral("Dirtallied.txt"));
         writeFile(path, "an older and longer report");
         QString error;
+        // Opened for a run that fails before its first line, it is left as it was.
+        ReportFile::openInPlace(pathFromText(path), &error).reset();
+        QCOMPARE(contents(path), QByteArray("an older and longer report"));
         auto report = ReportFile::openInPlace(pathFromText(path), &error);
         QVERIFY(report);
         report->write("new\r\n");

@@ -270,6 +270,23 @@ void SizeEngineTest::severalRootsInOnePass() {
             QCOMPARE(describe(job->tree(i)), describe(referenceTree(path)));
         }
     }
+
+    // The same roots over and over, handed over in batches while the sizing runs: each keeps its
+    // own result across the blocks the roots are kept in.
+    auto fed = engine.start({.parent = parent, .children = {}, .moreRoots = true});
+    std::vector<std::string> many;
+    for (std::size_t i = 0; i < 1000; ++i) {
+        many.push_back(roots[i % roots.size()]);
+    }
+    for (std::size_t from = 0; from < many.size(); from += 300) {
+        const std::size_t to = std::min(from + 300, many.size());
+        fed->add({many.begin() + std::ptrdiff_t(from), many.begin() + std::ptrdiff_t(to)},
+                 to == many.size());
+    }
+    for (std::size_t i = 0; i < many.size(); ++i) {
+        QVERIFY(fed->wait(i, kPatience));
+        QCOMPARE(fed->result(i), job->result(i % roots.size()));
+    }
 }
 
 void SizeEngineTest::countingMatchesTheReference_data() {
@@ -313,21 +330,30 @@ void SizeEngineTest::countingMatchesTheReference() {
     }
 
     const std::vector<std::string> roots = {"c", "b", "m", "a"};
-    SizeEngine engine;
-    auto job =
-        engine.start({.parent = parent, .children = roots, .keepTree = true, .counting = counting});
-    ReferenceCounting how{parent, counting};
-    for (std::size_t i = 0; i < roots.size(); ++i) {
-        QVERIFY(job->wait(i, kPatience));
-        const std::string path = parent + "/" + roots[i];
-        const bool elsewhere =
-            counting.oneFileSystem && identityOf(path).device != identityOf(parent).device;
-        ReferenceCounting before = how;
-        const FolderSize expected =
-            elsewhere ? FolderSize{true, 0, 0, true} : referenceSize(path, &how);
-        QCOMPARE(job->result(i), expected);
-        QCOMPARE(describe(job->tree(i)),
-                 describe(elsewhere ? std::vector<FolderNode>{} : referenceTree(path, &before)));
+    // All roots at once, and the same handed over one by one, each after the one before is done.
+    for (const bool fed : {false, true}) {
+        SizeEngine engine;
+        auto job = engine.start({.parent = parent,
+                                 .children = fed ? std::vector<std::string>{} : roots,
+                                 .keepTree = true,
+                                 .counting = counting,
+                                 .moreRoots = fed});
+        ReferenceCounting how{parent, counting};
+        for (std::size_t i = 0; i < roots.size(); ++i) {
+            if (fed) {
+                job->add({roots[i]}, i + 1 == roots.size());
+            }
+            QVERIFY(job->wait(i, kPatience));
+            const std::string path = parent + "/" + roots[i];
+            const bool elsewhere =
+                counting.oneFileSystem && identityOf(path).device != identityOf(parent).device;
+            ReferenceCounting before = how;
+            const FolderSize expected =
+                elsewhere ? FolderSize{true, 0, 0, true} : referenceSize(path, &how);
+            QCOMPARE(job->result(i), expected);
+            QCOMPARE(describe(job->tree(i)), describe(elsewhere ? std::vector<FolderNode>{}
+                                                                : referenceTree(path, &before)));
+        }
     }
 }
 
@@ -659,8 +685,9 @@ void SizeEngineTest::cancelLeavesNothingBehind() {
     QCOMPARE(openFileCount(), files);
     QTRY_COMPARE(threadCount(), threads);
 
-    // Dropped while running, without a cancel first.
+    // Dropped while running, without a cancel first, and while more roots may come.
     engine.start({parent, {"big", "small"}, false}).reset();
+    engine.start({.parent = parent, .children = {"small"}, .moreRoots = true}).reset();
     QCOMPARE(openFileCount(), files);
     QTRY_COMPARE(threadCount(), threads);
 

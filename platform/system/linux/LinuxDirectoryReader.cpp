@@ -35,25 +35,26 @@ DirEntry::Kind kindOf(int folder, const RawEntry& entry) {
 
 }  // namespace
 
-FolderListing LinuxDirectoryReader::read(const Path& folder) {
+int LinuxDirectoryReader::readInBatches(const Path& folder, const Batch& batch) {
     const FileDescriptor fd(
         folder.empty() ? -1 : openLongPath(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid()) {
-        return {{}, folder.empty() ? ENOENT : errno};
+        return folder.empty() ? ENOENT : errno;
     }
     const auto buffer = std::make_unique<char[]>(kBufferSize);
     DirentReader reader(fd.get(), {buffer.get(), kBufferSize});
-    FolderListing listing;
+    std::vector<DirEntry> entries;
     while (reader.fill()) {
+        entries.clear();
         RawEntry entry;
         while (reader.next(entry)) {
-            listing.entries.push_back({entry.name, kindOf(fd.get(), entry)});
+            entries.push_back({entry.name, kindOf(fd.get(), entry)});
+        }
+        if (!entries.empty() && !batch(entries)) {
+            return 0;
         }
     }
-    if (reader.failed()) {
-        return {{}, reader.error()};
-    }
-    return listing;
+    return reader.failed() ? reader.error() : 0;
 }
 
 }  // namespace dirtally

@@ -6,7 +6,7 @@ namespace dirtally {
 
 class LinuxDirectoryReader final : public DirectoryReader {
   public:
-    FolderListing read(const Path& folder) override;
+    int readInBatches(const Path& folder, const Batch& batch) override;
 };
 
 }  // namespace dirtally

@@ -27,19 +27,19 @@ Job::Job(SizingRequest request, const JobOptions& options)
                  (request_.counting.diskUsage ? STATX_BLOCKS : STATX_SIZE) |
                  (request_.counting.linksOnce ? STATX_NLINK : 0)),
       pathPatterns_(request_.counting.hasPathPatterns()),
-      budget_(options.openFolderBudget),
-      results_(request_.children.size()) {
-    const std::size_t count = request_.children.size();
+      budget_(options.openFolderBudget) {
+    roots_.add(std::exchange(request_.children, {}));
+    moreRoots_ = request_.moreRoots;
     if (const int error = openParent(); error != 0) {
         endAll(error);
         return;
     }
-    rootsLeft_ = count;
+    rootsLeft_ = roots_.size() + (moreRoots_ ? 1 : 0);
     if (request_.counting.linksOnce) {
-        links_ = std::make_unique<Links>(count);
-        walked_.resize(count);
+        links_ = std::make_unique<Links>(roots_.size());
+        walked_.resize(roots_.size());
     }
-    if (const int error = count == 0 ? 0 : startWorkers(firstWorkers()); error != 0) {
+    if (const int error = rootsLeft_ == 0 ? 0 : startWorkers(firstWorkers()); error != 0) {
         // Not one thread: sizing on the caller's thread instead would block it for as long.
         rootsLeft_ = 0;
         endAll(error);
@@ -50,6 +50,8 @@ Job::Job(SizingRequest request, const JobOptions& options)
 
 Job::~Job() {
     cancel();
+    // Workers wait for more roots until they are told none will come.
+    add({}, true);
     // The pacer first: until it ends, it may start workers.
     if (pacer_.joinable()) {
         pacer_.join();
@@ -59,6 +61,44 @@ Job::~Job() {
     }
     if (parentFd_ >= 0) {
         close(parentFd_);
+    }
+}
+
+void Job::add(std::vector<std::string> roots, bool last) {
+    const std::size_t from = roots_.size();
+    const std::size_t count = roots.size();
+    if (startError_ != 0) {
+        roots_.add(std::move(roots));
+        endRoots(from, startError_);
+        return;
+    }
+    // Room for the new roots' links before any of them can be taken.
+    if (links_) {
+        links_->grow(from + count);
+        std::lock_guard lock(publishLock_);
+        walked_.resize(from + count);
+    }
+    bool ended = false;
+    std::size_t wake = 0;
+    {
+        std::lock_guard lock(stackLock_);
+        if (!moreRoots_) {
+            return;
+        }
+        roots_.add(std::move(roots));
+        rootsLeft_.fetch_add(count, std::memory_order_relaxed);
+        moreRoots_ = !last;
+        // The one that stood for roots to come goes with the last of them.
+        ended = last && rootsLeft_.fetch_sub(1, std::memory_order_acq_rel) == 1;
+        wake = std::min(count, idle_);
+    }
+    if (ended) {
+        stackReady_.notify_all();
+        lastRootDone_.notify_all();
+        return;
+    }
+    for (std::size_t i = 0; i < wake; ++i) {
+        stackReady_.notify_one();
     }
 }
 
@@ -95,24 +135,31 @@ int Job::startWorkers(unsigned wanted) {
     return workers_.empty() ? error : 0;
 }
 
-// Every root ends with the error that kept the whole sizing from starting.
+// Every root ends with the error that kept the whole sizing from starting, and so will those to
+// come.
 void Job::endAll(int error) {
+    startError_ = error;
+    endRoots(0, error);
+}
+
+void Job::endRoots(std::size_t from, int error) {
     const FolderSize size =
         isShortage(error) ? FolderSize::outOfResources(error) : FolderSize::unreadable();
-    for (std::size_t i = 0; i < results_.size(); ++i) {
+    for (std::size_t i = from; i < roots_.size(); ++i) {
         {
             std::lock_guard lock(resultLock_);
-            failures_[i].push_back({request_.children[i], error});
+            failures_[i].push_back({roots_[i].name, error});
+            roots_[i].failed.store(true, std::memory_order_relaxed);
         }
         finishRoot(i, size);
     }
 }
 
 bool Job::wait(std::size_t root, std::chrono::milliseconds timeout) {
-    if (root >= results_.size()) {
+    if (root >= roots_.size()) {
         return false;
     }
-    RootResult& awaited = results_[root];
+    Root& awaited = roots_[root];
     if (awaited.done.load(std::memory_order_acquire)) {
         return true;
     }
@@ -136,14 +183,16 @@ bool Job::wait(std::size_t root, std::chrono::milliseconds timeout) {
 }
 
 FolderSize Job::result(std::size_t root) const {
-    if (root >= results_.size() || !results_[root].done.load(std::memory_order_acquire)) {
+    if (root >= roots_.size() || !roots_[root].done.load(std::memory_order_acquire)) {
         return FolderSize::unreadable();
     }
-    return results_[root].size;
+    return roots_[root].size;
 }
 
 std::vector<ReadFailure> Job::failures(std::size_t root) const {
-    if (root >= results_.size() || !results_[root].done.load(std::memory_order_acquire)) {
+    // The root's end published what its workers did before it, the flag among them.
+    if (root >= roots_.size() || !roots_[root].done.load(std::memory_order_acquire) ||
+        !roots_[root].failed.load(std::memory_order_relaxed)) {
         return {};
     }
     std::lock_guard lock(resultLock_);
@@ -153,10 +202,10 @@ std::vector<ReadFailure> Job::failures(std::size_t root) const {
 
 const std::vector<FolderNode>& Job::tree(std::size_t root) const {
     static const std::vector<FolderNode> kNone;
-    if (root >= results_.size() || !results_[root].done.load(std::memory_order_acquire)) {
+    if (root >= roots_.size() || !roots_[root].done.load(std::memory_order_acquire)) {
         return kNone;
     }
-    return results_[root].tree;
+    return roots_[root].tree;
 }
 
 void Job::cancel() {
@@ -177,7 +226,7 @@ Node* Job::pop() {
             std::unique_lock lock(stackLock_);
             ++idle_;
             stackReady_.wait(lock, [&] {
-                return !stack_.empty() || nextRoot_ < results_.size() || rootsLeft_ == 0;
+                return !stack_.empty() || nextRoot_ < roots_.size() || rootsLeft_ == 0;
             });
             --idle_;
             if (!stack_.empty()) {
@@ -185,7 +234,7 @@ Node* Job::pop() {
                 stack_.pop_back();
                 return node;
             }
-            if (nextRoot_ == results_.size()) {
+            if (nextRoot_ == roots_.size()) {
                 return nullptr;
             }
             root = nextRoot_++;
@@ -198,7 +247,7 @@ Node* Job::pop() {
 
 // Where memory runs out for the root's node, the root is out of resources and named as such.
 Node* Job::newRoot(std::size_t index) {
-    const std::string& name = request_.children[index];
+    const std::string& name = roots_[index].name;
     try {
         return new Node(nullptr, index, name.empty() ? "." : name, request_.keepTree);
     } catch (const std::bad_alloc&) {
@@ -206,6 +255,7 @@ Node* Job::newRoot(std::size_t index) {
     try {
         std::lock_guard lock(resultLock_);
         failures_[index].push_back({name, ENOMEM});
+        roots_[index].failed.store(true, std::memory_order_relaxed);
     } catch (const std::bad_alloc&) {
     }
     finishRoot(index, nullptr);
@@ -226,7 +276,10 @@ void Job::push(std::span<Node* const> nodes) {
         } catch (const std::bad_alloc&) {
             queued = false;
         }
-        wake = std::min(nodes.size(), idle_);
+        // The worker that found them takes the last of them itself once its folder is read: a
+        // sleeper woken for it would only take it from that worker, and a chain of folders one
+        // inside the other would pass from thread to thread at every level.
+        wake = std::min(nodes.size() - 1, idle_);
     }
     if (!queued) {
         for (Node* node : nodes) {
@@ -244,7 +297,7 @@ void Job::push(std::span<Node* const> nodes) {
 // roots would otherwise have the caller's thread woken, and the workers wait for its lock, once
 // a root.
 void Job::finishRoot(std::size_t index, FolderSize size, std::vector<FolderNode> tree) {
-    RootResult& root = results_[index];
+    Root& root = roots_[index];
     root.size = size;
     root.tree = std::move(tree);
     root.done.store(true);

@@ -18,6 +18,7 @@
 #include "platform/system/linux/DirentReader.h"
 #include "platform/system/linux/SizeEngineLinks.h"
 #include "platform/system/linux/SizeEngineNode.h"
+#include "platform/system/linux/SizeEngineRoots.h"
 
 namespace dirtally::sizeengine {
 
@@ -45,6 +46,7 @@ class Job final : public SizingJob {
     std::vector<ReadFailure> failures(std::size_t root) const override;
     const std::vector<FolderNode>& tree(std::size_t root) const override;
     void cancel() override;
+    void add(std::vector<std::string> roots, bool last) override;
 
   private:
     // What one worker reuses from folder to folder, so that reading allocates nothing per entry.
@@ -64,19 +66,11 @@ class Job final : public SizingJob {
             calls.store(calls.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         }
     };
-    // Written once by the worker that ends the root, then only read: `done` publishes it, so
-    // that reading a root's result takes no lock the workers take.
-    struct RootResult {
-        std::atomic<bool> done{false};
-        std::atomic<unsigned> waiters{0};  // callers asleep on this root; only they need waking
-        FolderSize size;
-        std::vector<FolderNode> tree;
-    };
-
     // Job set-up, the worker loop and the shared stack (SizeEngineJob.cpp).
     int openParent();
     int startWorkers(unsigned wanted);
     void endAll(int error);
+    void endRoots(std::size_t from, int error);
     void work(Scratch& scratch);
     Node* pop();
     Node* newRoot(std::size_t index);
@@ -127,11 +121,12 @@ class Job final : public SizingJob {
     // A folder's path from the sizing's parent, starting with its root's name.
     std::string pathOf(const Node& node) const;
 
-    const SizingRequest request_;
+    SizingRequest request_;  // its children moved to roots_
     const JobOptions options_;
     const unsigned entryMask_;  // what each entry's statx asks for: only what is counted
     const bool pathPatterns_;   // an exclusion matches paths, which are then built per entry
     int parentFd_ = -1;
+    int startError_ = 0;  // what kept the sizing from starting: every root ends with it
     dev_t parentDev_ = 0;
     std::atomic<bool> cancelled_{false};
     std::atomic<std::size_t> openFolders_{0};
@@ -141,9 +136,13 @@ class Job final : public SizingJob {
     std::condition_variable stackReady_;
     std::vector<Node*> stack_;
     // Roots are taken in order once the stack is empty, each made a node only then: a folder of
-    // many sub-folders keeps no node for each while they wait. Under stackLock_.
+    // many sub-folders keeps no node for each while they wait. Under stackLock_, as are the roots'
+    // count and whether more may come.
     std::size_t nextRoot_ = 0;
-    // Changed by each root's end without the lock, which the last one takes to wake the sleepers.
+    Roots roots_;
+    bool moreRoots_ = false;
+    // Changed by each root's end without the lock, which the last one takes to wake the sleepers;
+    // one more while more roots may come, so that the workers wait for them.
     std::atomic<std::size_t> rootsLeft_{0};
     std::size_t idle_ = 0;  // workers waiting for work; under stackLock_
 
@@ -154,7 +153,6 @@ class Job final : public SizingJob {
 
     mutable std::mutex resultLock_;
     std::condition_variable resultReady_;  // under resultLock_
-    std::vector<RootResult> results_;
     // By root, only for those that have any; under resultLock_.
     std::unordered_map<std::size_t, std::vector<ReadFailure>> failures_;
 

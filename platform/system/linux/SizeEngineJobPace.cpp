@@ -63,7 +63,7 @@ void Job::pace() {
                 return;
             }
             // More workers help only while folders wait and no worker is idle.
-            waiting = (!stack_.empty() || nextRoot_ < results_.size()) && idle_ == 0;
+            waiting = (!stack_.empty() || nextRoot_ < roots_.size()) && idle_ == 0;
         }
         const Clock::time_point now = Clock::now();
         std::uint64_t calls = 0;

@@ -104,6 +104,7 @@ void Job::name(Node& node, int error) try {
     std::string path = pathOf(node);
     std::lock_guard lock(resultLock_);
     failures_[node.root].push_back({std::move(path), error});
+    roots_[node.root].failed.store(true, std::memory_order_relaxed);
 } catch (const std::bad_alloc&) {
 }
 
@@ -113,7 +114,7 @@ std::string Job::pathOf(const Node& node) const {
     for (; up->parent; up = up->parent) {
         names.push_back(&up->name);
     }
-    std::string path = request_.children[up->root];
+    std::string path = roots_[up->root].name;
     for (auto it = names.rbegin(); it != names.rend(); ++it) {
         path += path.empty() ? "" : "/";
         path += **it;

@@ -1,5 +1,7 @@
 #include "platform/system/linux/SizeEngineLinks.h"
 
+#include <algorithm>
+
 namespace dirtally::sizeengine {
 
 void Links::meet(const FileIdentity& file, std::uint64_t bytes, std::vector<std::uint32_t> place,
@@ -12,6 +14,11 @@ void Links::meet(const FileIdentity& file, std::uint64_t bytes, std::vector<std:
         first = {std::move(place), bytes, holder, false};
         byRoot_[root].push_back(file);
     }
+}
+
+void Links::grow(std::size_t roots) {
+    std::lock_guard lock(lock_);
+    byRoot_.resize(std::max(roots, byRoot_.size()));
 }
 
 void Links::credit(std::size_t root) {

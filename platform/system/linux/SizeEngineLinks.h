@@ -17,6 +17,8 @@ namespace dirtally::sizeengine {
 class Links {
   public:
     explicit Links(std::size_t roots) : byRoot_(roots) {}
+    // Room for roots added while the sizing runs.
+    void grow(std::size_t roots);
 
     // One place of a linked file; `holder` is the folder its bytes go to if the place is first.
     void meet(const FileIdentity& file, std::uint64_t bytes, std::vector<std::uint32_t> place,

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/system/SizingJob.h"
+
+namespace dirtally::sizeengine {
+
+// One root of a sizing: its name, and its result once it is done. The result is written once by
+// the worker that ends the root, then only read: `done` publishes it, so that reading a root's
+// result takes no lock the workers take.
+struct Root {
+    std::string name;
+    std::atomic<bool> done{false};
+    std::atomic<unsigned> waiters{0};  // callers asleep on this root; only they need waking
+    // Whether a folder of it is on the job's list of failures: most roots have none, and need
+    // not take the list's lock to say so.
+    std::atomic<bool> failed{false};
+    FolderSize size;
+    std::vector<FolderNode> tree;
+};
+
+// The roots of a sizing, in the listing's order. More may come while the sizing runs (a wide
+// folder is handed over a batch at a time as it is read), added by one thread while the workers
+// use the roots before them: so they live in blocks that never move, each twice the size of the
+// one before, and a root stays where it is however many come after it.
+class Roots {
+  public:
+    std::size_t size() const { return size_; }
+    Root& operator[](std::size_t index);
+    const Root& operator[](std::size_t index) const;
+    // Only the thread that adds may call this unguarded; the others learn of new roots through
+    // the lock the adder takes after it.
+    void add(std::vector<std::string>&& names);
+
+  private:
+    static constexpr std::size_t kFirstBlock = 256;
+    struct Place {
+        std::size_t block;
+        std::size_t offset;
+    };
+    static Place placeOf(std::size_t index);
+
+    std::array<std::unique_ptr<Root[]>, 48> blocks_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace dirtally::sizeengine
