@@ -19,8 +19,10 @@ std::uint64_t prefixOf(std::string_view path) {
     return prefix;
 }
 
+// The key of a folder held whole (the largest N), compared only with others held so: by path
+// alone where sizes tie, its prefix not worked out.
 SortedListing::Key keyOf(const ListedFolder& listed) {
-    return {listed.path, prefixOf(listed.path), listed.size.readable, listed.size.bytes,
+    return {listed.path, 0, listed.size.readable, listed.size.bytes,
             listed.change ? &*listed.change : nullptr};
 }
 

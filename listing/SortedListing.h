@@ -35,7 +35,8 @@ class SortedListing final : public ReportSink {
     struct Key {
         std::string_view path;
         // The path's first 8 bytes as a big-endian number, zeros after a shorter path: in byte
-        // order with the paths where it differs, as most paths do early on.
+        // order with the paths where it differs, as most paths do early on. Zero in the keys of
+        // folders held whole, which only meet each other.
         std::uint64_t prefix;
         bool readable;
         std::uint64_t bytes;
