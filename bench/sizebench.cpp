@@ -2,8 +2,9 @@
 //
 //   sizebench [--workers N] [--each] FOLDER
 //
-// --each sizes every immediate sub-folder of FOLDER in one job, as the one-level report does,
-// and prints their sum (files directly in FOLDER are not part of it).
+// --each sizes every immediate sub-folder of FOLDER in one job, as the one-level report does:
+// handed to the job a batch at a time while FOLDER is read. It prints their sum (files directly
+// in FOLDER are not part of it).
 #include <dirent.h>
 #include <sys/resource.h>
 
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/system/linux/SizeEngine.h"
 
@@ -46,19 +49,27 @@ dirtally::SizingRequest wholeFolder(const std::string& folder) {
     return {slash == 0 ? "/" : folder.substr(0, slash), {folder.substr(slash + 1)}, false};
 }
 
-dirtally::SizingRequest subFolders(const std::string& folder) {
-    dirtally::SizingRequest request{folder, {}, false};
+// Hands FOLDER's sub-folders to the running job as they are read; how many there were.
+std::size_t addSubFolders(const std::string& folder, dirtally::SizingJob& job) {
+    constexpr std::size_t kBatch = 1024;
+    std::vector<std::string> batch;
+    std::size_t count = 0;
     DIR* dir = opendir(folder.c_str());
     while (const dirent* entry = dir ? readdir(dir) : nullptr) {
         if (entry->d_type == DT_DIR && std::strcmp(entry->d_name, ".") != 0 &&
             std::strcmp(entry->d_name, "..") != 0) {
-            request.children.emplace_back(entry->d_name);
+            batch.emplace_back(entry->d_name);
+            ++count;
+        }
+        if (batch.size() == kBatch) {
+            job.add(std::exchange(batch, {}), false);
         }
     }
     if (dir) {
         closedir(dir);
     }
-    return request;
+    job.add(std::move(batch), true);
+    return count;
 }
 
 }  // namespace
@@ -70,9 +81,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     dirtally::SizeEngine engine(options.workers);
-    auto request = options.each ? subFolders(options.folder) : wholeFolder(options.folder);
-    const std::size_t roots = request.children.size();
+    auto request =
+        options.each
+            ? dirtally::SizingRequest{.parent = options.folder, .children = {}, .moreRoots = true}
+            : wholeFolder(options.folder);
+    std::size_t roots = request.children.size();
     auto job = engine.start(std::move(request));
+    if (options.each) {
+        roots = addSubFolders(options.folder, *job);
+    }
     unsigned long long total = 0;
     std::size_t unreadable = 0;
     std::size_t outOfResources = 0;
