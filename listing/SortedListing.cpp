@@ -119,10 +119,17 @@ void SortedListing::hold(const ListedFolder& listed) {
         changes_.push_back(*listed.change);
     }
     lines_.push_back(line);
-    // A run of lines is sorted as soon as it is whole, while the sizing goes on; the closing
-    // merges the runs.
+    // A run of lines is sorted as soon as it is whole, and two runs of one length are merged as
+    // soon as there are two, while the sizing goes on: the closing has only the last few to merge.
     if (lines_.size() - sorted_ == kRun) {
-        inOrder([this](auto before) { std::sort(lines_.begin() + sorted_, lines_.end(), before); });
+        inOrder([this](auto before) {
+            std::sort(lines_.begin() + static_cast<std::ptrdiff_t>(sorted_), lines_.end(), before);
+            const auto end = lines_.end();
+            auto width = static_cast<std::ptrdiff_t>(kRun);
+            for (std::size_t runs = lines_.size() / kRun; runs % 2 == 0; runs /= 2, width *= 2) {
+                std::inplace_merge(end - 2 * width, end - width, end, before);
+            }
+        });
         sorted_ = lines_.size();
     }
 }
@@ -160,15 +167,15 @@ void SortedListing::closing(Closing block, std::uint64_t value) {
             std::sort(listed, lines_.end(), before);
             return;
         }
-        std::sort(lines_.begin() + sorted_, lines_.end(), before);
-        for (std::size_t width = kRun; width < lines_.size(); width *= 2) {
-            for (std::size_t from = 0; from + width < lines_.size(); from += 2 * width) {
-                const auto start = lines_.begin() + static_cast<std::ptrdiff_t>(from);
-                std::inplace_merge(
-                    start, start + static_cast<std::ptrdiff_t>(width),
-                    start + static_cast<std::ptrdiff_t>(
-                                std::min(width, lines_.size() - from - width) + width),
-                    before);
+        // The runs before the last lie longest first, one of each length in kRun's powers of two.
+        auto from = static_cast<std::ptrdiff_t>(sorted_);
+        std::sort(lines_.begin() + from, lines_.end(), before);
+        auto width = static_cast<std::ptrdiff_t>(kRun);
+        for (std::size_t runs = sorted_ / kRun; runs != 0; runs /= 2, width *= 2) {
+            if (runs % 2 != 0) {
+                std::inplace_merge(lines_.begin() + from - width, lines_.begin() + from,
+                                   lines_.end(), before);
+                from -= width;
             }
         }
     });

@@ -16,9 +16,9 @@ namespace dirtally {
 // Lays the folder lines of a report out in another order than the file system's, and keeps only
 // the largest when asked. The closing's total is the run's, of every folder.
 // Each line is laid out by the format as its folder comes, while the sizing goes on, and held
-// in one block of bytes beside a small record to sort it by, and sorted in runs as they come; the
-// closing only merges the runs and writes the bytes. Asked for the largest N, it holds N folders at
-// most, however many come, and lays out only those at the closing.
+// in one block of bytes beside a small record to sort it by, and sorted and merged in runs as
+// they come; the closing only merges the last runs and writes the bytes. Asked for the largest N,
+// it holds N folders at most, however many come, and lays out only those at the closing.
 class SortedListing final : public ReportSink {
   public:
     // top: how many folders to keep, the largest (the grown most where compared); 0 keeps every
@@ -74,7 +74,7 @@ class SortedListing final : public ReportSink {
     Order order_;
     QByteArray text_;
     std::vector<Line> lines_;
-    // The lines before this one are sorted, in runs of kRun.
+    // The lines before this one are sorted, in runs of kRun times a power of two.
     static constexpr std::size_t kRun = 4096;
     std::size_t sorted_ = 0;
     std::vector<SizeChange> changes_;

@@ -11,6 +11,7 @@
 #include "listing/JsonFormat.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
+#include "listing/SortedListing.h"
 
 using namespace dirtally;
 
@@ -322,6 +323,31 @@ class TestReportFormat : public QObject {
             // A name is shown as the text report shows it, control characters as "?".
             QCOMPARE(line,
                      CsvFormat::field(report::safeName(text.toStdString())).toUtf8() + ",7\r\n");
+        }
+    }
+
+    // Enough folders that their lines are sorted in runs and merged, as they come and at the
+    // closing, in every order: the largest first (sizes tie), by name.
+    void manyLinesSorted() {
+        for (const ListOrder order : {ListOrder::Size, ListOrder::Name}) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            {
+                ReportWriter out(buffer);
+                SortedListing sorted(std::make_unique<CsvFormat>(out), order, 0);
+                sorted.header("/", true, QDate(2026, 12, 6));
+                for (std::uint64_t i = 0; i < 3 * 4096 + 5; ++i) {
+                    const std::uint64_t n = i * 7919 % 12293;
+                    sorted.folder({QByteArray::number(n).toStdString(), FolderSize::of(n % 7)});
+                }
+                sorted.closing(ReportSink::Closing::FoldersTotal, 0);
+            }
+            QList<QByteArray> rows = buffer.data().split('\n').mid(1, 3 * 4096 + 5);
+            QVERIFY(std::is_sorted(rows.begin(), rows.end(), [order](QByteArray a, QByteArray b) {
+                const auto size = [](const QByteArray& row) { return row.split(',').at(1); };
+                return order == ListOrder::Size && size(a) != size(b) ? size(a) > size(b) : a < b;
+            }));
+            QCOMPARE(QSet<QByteArray>(rows.begin(), rows.end()).size(), 3 * 4096 + 5);
         }
     }
 };
