@@ -45,7 +45,7 @@ if [ "$quick" = yes ]; then
     bushy=(20000 2000) siblings=5000 chain=1000 slow=(2000 200) warm_runs=1 cold_runs=1
 else
     trees="$image/full"
-    bushy=(1000000 100000) siblings=200000 chain=10000 slow=(20000 2000) warm_runs=5 cold_runs=2
+    bushy=(1000000 100000) siblings=200000 chain=10000 slow=(20000 2000) warm_runs=5 cold_runs=3
 fi
 slow_ms=2
 

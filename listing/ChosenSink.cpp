@@ -12,7 +12,7 @@
 namespace dirtally {
 
 std::unique_ptr<ReportSink> chosenSink(const RunInputs& inputs, ReportWriter& out) {
-    std::unique_ptr<ReportSink> format;
+    std::unique_ptr<LineFormat> format;
     switch (inputs.kind) {
         case ReportKind::Text:
             format = std::make_unique<ReportFormat>(out, QLocale(), inputs.counting,
@@ -25,15 +25,18 @@ std::unique_ptr<ReportSink> chosenSink(const RunInputs& inputs, ReportWriter& ou
             format = std::make_unique<JsonFormat>(out, inputs.counting);
             break;
     }
+    std::unique_ptr<ReportSink> sink;
     if (inputs.order != ListOrder::FileSystem || inputs.top != 0) {
-        format = std::make_unique<SortedListing>(std::move(format), inputs.order, inputs.top,
-                                                 inputs.comparison != nullptr);
+        sink = std::make_unique<SortedListing>(std::move(format), inputs.order, inputs.top,
+                                               inputs.comparison != nullptr);
+    } else {
+        sink = std::move(format);
     }
     if (inputs.comparison) {
-        format = std::make_unique<ComparedListing>(*inputs.comparison, std::move(format));
-        format->compareWith(*inputs.comparison);
+        sink = std::make_unique<ComparedListing>(*inputs.comparison, std::move(sink));
+        sink->compareWith(*inputs.comparison);
     }
-    return format;
+    return sink;
 }
 
 }  // namespace dirtally

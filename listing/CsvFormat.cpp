@@ -40,25 +40,42 @@ void CsvFormat::header(const Path&, bool, const QDate&) {
     out_.endLine();
 }
 
-void CsvFormat::folder(const ListedFolder& listed) {
-    out_.write(field(report::safeName(listed.path)) + QLatin1Char(','));
+void CsvFormat::layOut(const ListedFolder& listed, QByteArray& line) {
+    // Most names are printable ASCII with nothing to quote: their own field, in their own bytes.
+    const Path& name = listed.path;
+    if (std::all_of(name.begin(), name.end(),
+                    [](char c) { return c >= 0x20 && c < 0x7f && c != ',' && c != '"'; }) &&
+        (name.empty() ||
+         !apostrophed(QLatin1Char(name[0]), name.size() > 1 ? QLatin1Char(name[1]) : QChar()))) {
+        line.append(name.data(), static_cast<qsizetype>(name.size()));
+    } else {
+        line += field(report::safeName(name)).toUtf8();
+    }
+    line += ',';
     if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
-        out_.write(QStringLiteral("gone"));
+        line += "gone";
     } else if (listed.size.readable) {
-        out_.write(QString::number(listed.size.bytes));
+        char digits[20];
+        line.append(
+            digits,
+            std::to_chars(std::begin(digits), std::end(digits), listed.size.bytes).ptr - digits);
     }
     if (listed.change) {
         // A plain number with its sign, as a spreadsheet reads it.
-        out_.writeUtf8(",");
-        out_.write(
+        line += ',';
+        line +=
             report::changeText(*listed.change, [](QLatin1StringView sign, std::uint64_t amount) {
                 char text[24] = {};
                 std::copy(sign.begin(), sign.end(), text);
                 const char* end = std::to_chars(text + sign.size(), std::end(text), amount).ptr;
                 return QString::fromLatin1(text, end - text);
-            }));
+            }).toLatin1();
     }
-    out_.endLine();
+    line += "\r\n";
+}
+
+void CsvFormat::writeLine(QByteArrayView line) {
+    out_.writeLines(line);
 }
 
 // The total and the used space are the text report's; a spreadsheet sums the rows itself.

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "listing/ReportSink.h"
+#include "listing/LineFormat.h"
 
 namespace dirtally {
 
@@ -11,12 +11,13 @@ class ReportWriter;
 // The report as CSV (RFC 4180) for spreadsheets and scripts: UTF-8, CR LF line ends, the header
 // row "folder,bytes", then one row per listed folder with its name as the text report shows it
 // (not capitalised) and its size as a plain integer, empty when it cannot be read. No total row.
-class CsvFormat final : public ReportSink {
+class CsvFormat final : public LineFormat {
   public:
     explicit CsvFormat(ReportWriter& out) : out_(out) {}
 
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
-    void folder(const ListedFolder& listed) override;
+    void layOut(const ListedFolder& listed, QByteArray& line) override;
+    void writeLine(QByteArrayView line) override;
     void closing(Closing block, std::uint64_t value) override;
     // A "change" column; a gone folder has "gone" for its bytes.
     void compareWith(const Comparison& comparison) override;

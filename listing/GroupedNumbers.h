@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QLocale>
 #include <QString>
@@ -19,14 +20,32 @@ class GroupedNumbers {
     // The number padded on the left with spaces to `width` characters (code points), with at
     // least `leadingSpaces` of them.
     QString text(std::uint64_t value, qsizetype width = 0, qsizetype leadingSpaces = 0);
+    // The same text appended to `out` in UTF-8, as a report line is laid out.
+    void append(QByteArray& out, std::uint64_t value, qsizetype width = 0,
+                qsizetype leadingSpaces = 0);
 
   private:
-    // The locale's own text of 10^(digits - 1), by code point.
-    using Layout = QList<uint>;
-    const Layout& layout(int digits);
+    // The locale's own text of 10^(digits - 1) in UTF-8, its characters, and where its digits
+    // (the leading one and the zeros) start.
+    struct Layout {
+        QByteArray utf8;
+        qsizetype characters = 0;
+        QList<qsizetype> digits;
+    };
+    const Layout& layout(int digits) {
+        Layout& shape = layouts_[static_cast<std::size_t>(digits)];
+        if (shape.utf8.isEmpty()) {
+            shape = askedLayout(digits);
+        }
+        return shape;
+    }
+    Layout askedLayout(int digits) const;
 
     QLocale locale_;
     char32_t zero_;
+    // The locale's ten digits in UTF-8: one block of ten code points, all of one length.
+    std::array<std::array<char, 4>, 10> digits_{};
+    qsizetype digitBytes_ = 1;
     std::array<Layout, 21> layouts_;  // by number of digits; empty until first needed
 };
 

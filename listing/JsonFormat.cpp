@@ -3,6 +3,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QUtf8StringView>
+#include <algorithm>
 #include <charconv>
 
 #include "VersionInfo.h"
@@ -77,6 +78,18 @@ void append(QByteArray& line, const char* key, const std::optional<std::uint64_t
            value ? QByteArrayView(digits + (negative ? 0 : 1), end) : QByteArrayView("null"));
 }
 
+// The JSON string of a path: Qt's writer escapes, but a path of printable ASCII without a quote
+// or a backslash is its own string, and most are.
+QByteArray pathString(const Path& path) {
+    if (std::all_of(path.begin(), path.end(),
+                    [](char c) { return c >= 0x20 && c < 0x7f && c != '"' && c != '\\'; })) {
+        QByteArray quoted(static_cast<qsizetype>(path.size()) + 2, '"');
+        std::copy(path.begin(), path.end(), quoted.begin() + 1);
+        return quoted;
+    }
+    return string(pathToText(path));
+}
+
 }  // namespace
 
 void JsonFormat::compareWith(const Comparison& comparison) {
@@ -113,49 +126,53 @@ void JsonFormat::header(const Path& folder, bool oneLevel, const QDate& today) {
     out_.endLine();
 }
 
+void JsonFormat::writeLine(QByteArrayView line) {
+    if (!first_) {
+        out_.writeUtf8(",");
+    }
+    out_.writeLines(line);
+    first_ = false;
+}
+
 // A million folders' lines take one JSON string each from Qt's writer (a QJsonArray kept from
-// line to line would keep every string it held), and the line's memory is kept.
-void JsonFormat::folder(const ListedFolder& listed) {
-    const QByteArray escaped = string(pathToText(listed.path));
+// line to line would keep every string it held).
+void JsonFormat::layOut(const ListedFolder& listed, QByteArray& line) {
+    const QByteArray escaped = pathString(listed.path);
     const QByteArrayView path = escaped;
-    line_.truncate(0);
-    line_.append(first_ ? "{" : ",{").append("\"path\":").append(path);
+    line.append("{\"path\":").append(path);
     if (!QUtf8StringView(listed.path).isValidUtf8()) {
         const QByteArray bytes(listed.path.data(), static_cast<qsizetype>(listed.path.size()));
-        append(line_, "path_bytes", '"' + bytes.toBase64() + '"');
+        append(line, "path_bytes", '"' + bytes.toBase64() + '"');
     }
     // The folder's name is the path's last part: Qt escapes a string character by character and
     // leaves "/" as it is, so the name's string is the path's from its last "/" on.
     const qsizetype slash = path.lastIndexOf('/');
     if (slash < 0) {
-        append(line_, "name", path);
+        append(line, "name", path);
     } else {
-        append(line_, "name", "\"");
-        line_.append(path.sliced(slash + 1));
+        append(line, "name", "\"");
+        line.append(path.sliced(slash + 1));
     }
     const std::optional<SizeChange>& change = listed.change;
     if (change && change->kind == SizeChange::Kind::Gone) {
-        append(line_, "bytes", "null");
-        append(line_, "gone", "true");
+        append(line, "bytes", "null");
+        append(line, "gone", "true");
     } else if (listed.size.readable) {
-        append(line_, "bytes", listed.size.bytes);
+        append(line, "bytes", listed.size.bytes);
     } else {
-        append(line_, "bytes", "null");
-        append(line_, "error",
+        append(line, "bytes", "null");
+        append(line, "error",
                string(listed.error != 0 ? systemErrorText(listed.error)
                                         : QStringLiteral("could not be read")));
     }
     if (change) {
-        append(line_, "change", change->amount, change->shrank);
-        append(line_, "previous_bytes", change->previous);
+        append(line, "change", change->amount, change->shrank);
+        append(line, "previous_bytes", change->previous);
     }
     if (change && change->kind == SizeChange::Kind::New) {
-        append(line_, "new", "true");
+        append(line, "new", "true");
     }
-    line_.append('}');
-    out_.writeUtf8(line_);
-    out_.endLine();
-    first_ = false;
+    line.append("}\r\n");
 }
 
 // A run of the command always closes with the total of its folders; the used space, which a

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cstring>
 
 #include "VersionInfo.h"
 #include "listing/Comparison.h"
@@ -74,12 +75,12 @@ QString humanSize(std::uint64_t bytes) {
     }
 }
 
-QString sizeField(std::uint64_t bytes, GroupedNumbers& numbers) {
-    return numbers.text(bytes, kSizeFieldWidth, 1);
-}
-
-QString blankSizeField() {
-    return QString(kSizeFieldWidth, QLatin1Char(' '));
+void sizeField(QByteArray& line, const FolderSize& size, GroupedNumbers& numbers) {
+    if (size.readable) {
+        numbers.append(line, size.bytes, kSizeFieldWidth, 1);
+    } else {
+        std::fill_n(appended(line, kSizeFieldWidth), kSizeFieldWidth, ' ');
+    }
 }
 
 QString totalField(std::uint64_t value, GroupedNumbers& numbers) {
@@ -152,6 +153,34 @@ QString displayName(QString safeName) {
     return safeName.left(first).toUpper() + safeName.mid(first).toLower();
 }
 
+void appendName(QByteArray& line, const std::string& name, bool display, int column) {
+    // Most names are printable ASCII: their own UTF-8, a character a byte, cased byte by byte as
+    // they are copied; any other byte sends the name the long way.
+    const auto size = static_cast<qsizetype>(name.size());
+    const qsizetype start = line.size();
+    char* ascii = appended(line, size + (column ? columnBytes(size, column) : 0) + 1);
+    bool printable = true;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = name[static_cast<std::size_t>(i)];
+        printable &= c >= 0x20 && c < 0x7f;
+        ascii[i] = display && c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (printable) {
+        if (display && size > 0 && *ascii >= 'a' && *ascii <= 'z') {
+            *ascii = static_cast<char>(*ascii - 'a' + 'A');
+        }
+        *(column ? toColumn(ascii + size, size, column) : ascii + size) = '\t';
+        return;
+    }
+    line.truncate(start);
+    const QByteArray text = (display ? displayName(safeName(name)) : safeName(name)).toUtf8();
+    const qsizetype characters =
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; });
+    char* out = appended(line, text.size() + (column ? columnBytes(characters, column) : 0) + 1);
+    out = std::copy(text.begin(), text.end(), out);
+    *(column ? toColumn(out, characters, column) : out) = '\t';
+}
+
 }  // namespace report
 
 using namespace report;
@@ -195,17 +224,34 @@ void ReportFormat::header(const Path& folder, bool oneLevel, const QDate& today)
     out_.endLine();
 }
 
+// A folder line always starts at the first column, so it is laid out on its own.
 void ReportFormat::folder(const ListedFolder& listed) {
-    out_.write(oneLevel_ ? displayName(safeName(listed.path)) : safeName(listed.path));
-    out_.columnStop(kSizeColumn);
-    out_.tab();
-    const bool gone = listed.change && listed.change->kind == SizeChange::Kind::Gone;
-    out_.write(gone ? padded(QStringLiteral("gone"), kSizeFieldWidth) : lineSize(listed.size));
-    if (listed.change) {
-        out_.tab();
-        out_.write(changeField(*listed.change));
+    lineOf(listed, out_.buffer(), kSizeColumn);
+    out_.linesEnded();
+}
+
+void ReportFormat::layOut(const ListedFolder& listed, QByteArray& line) {
+    lineOf(listed, line, 0);
+}
+
+// A name holds no TAB (safeName shows it as "?"): the first ends the name.
+void ReportFormat::writeLine(QByteArrayView line) {
+    const qsizetype tab = line.indexOf('\t');
+    out_.writeLines(line.first(tab), kSizeColumn, line.sliced(tab));
+}
+
+void ReportFormat::lineOf(const ListedFolder& listed, QByteArray& line, int sizeColumn) {
+    appendName(line, listed.path, oneLevel_, sizeColumn);
+    if (listed.change && listed.change->kind == SizeChange::Kind::Gone) {
+        line += padded(QStringLiteral("gone"), kSizeFieldWidth).toUtf8();
+    } else {
+        appendSize(line, listed.size);
     }
-    out_.endLine();
+    if (listed.change) {
+        line += '\t';
+        line += changeField(*listed.change).toUtf8();
+    }
+    std::memcpy(appended(line, 2), "\r\n", 2);
 }
 
 void ReportFormat::compareWith(const Comparison& comparison) {
@@ -221,12 +267,12 @@ void ReportFormat::totalLine(std::uint64_t value) {
     out_.endLine();
 }
 
-QString ReportFormat::lineSize(const FolderSize& size) {
-    if (!size.readable) {
-        return blankSizeField();
+void ReportFormat::appendSize(QByteArray& line, const FolderSize& size) {
+    if (size.readable && humanReadable_) {
+        line += padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth).toUtf8();
+    } else {
+        sizeField(line, size, numbers_);
     }
-    return humanReadable_ ? padded(QLatin1Char(' ') + humanSize(size.bytes), kSizeFieldWidth)
-                          : sizeField(size.bytes, numbers_);
 }
 
 QString ReportFormat::changeField(const SizeChange& change) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "listing/GroupedNumbers.h"
-#include "listing/ReportSink.h"
+#include "listing/LineFormat.h"
 #include "platform/system/Counting.h"
 
 namespace dirtally {
@@ -34,10 +34,9 @@ QString grouped(std::uint64_t value, const QLocale& locale);
 // A size as du -h writes it: below 1024 the bytes, else powers of 1024 with a suffix (K, M, G,
 // T, P, E), one decimal below 10, rounded up: "0", "1023", "1.0K", "4.2G", "512K".
 QString humanSize(std::uint64_t bytes);
-// A folder's size: one space and the grouped number, padded on the left to 14 characters.
-QString sizeField(std::uint64_t bytes, GroupedNumbers& numbers);
-// The size field of a folder whose size cannot be read.
-QString blankSizeField();
+// Appends a folder's size in UTF-8: one space and the grouped number, padded on the left to 14
+// characters; where the size cannot be read, the field blank.
+void sizeField(QByteArray& line, const FolderSize& size, GroupedNumbers& numbers);
 // A total: the grouped number padded on the left to 17 characters.
 QString totalField(std::uint64_t value, GroupedNumbers& numbers);
 // Today's date as "Sunday - Dec 6, 2026", in the locale's language.
@@ -56,12 +55,16 @@ QString safeName(const std::string& name);
 // A sub-folder's name as the one-level listing shows it: its first character in upper case, the
 // rest in lower case.
 QString displayName(QString safeName);
+// Appends a name to a report line in UTF-8, as safeName shows it, and as displayName where
+// `display`, then the spaces to the line's TAB at `column` and the TAB; with column 0, the TAB
+// right after the name.
+void appendName(QByteArray& line, const std::string& name, bool display, int column);
 
 }  // namespace report
 
 // The report as Dirtally has always written it: UTF-8 text with CR LF line ends, a header, one
 // line per folder with its size at a fixed column, and a closing block.
-class ReportFormat final : public ReportSink {
+class ReportFormat final : public LineFormat {
   public:
     // humanReadable: sizes and the total as humanSize writes them, in the same columns.
     ReportFormat(ReportWriter& out, const QLocale& locale, const Counting& counting = {},
@@ -69,6 +72,10 @@ class ReportFormat final : public ReportSink {
 
     void header(const Path& folder, bool oneLevel, const QDate& today) override;
     void folder(const ListedFolder& listed) override;
+    // A held line leaves out the spaces before its size's TAB, most of its bytes; they are put
+    // back when it is written.
+    void layOut(const ListedFolder& listed, QByteArray& line) override;
+    void writeLine(QByteArrayView line) override;
     void closing(Closing block, std::uint64_t value) override;
     // The date line names the previous report's date; each folder line and the total gain their
     // change after a TAB, and a gone folder "gone" in place of its size.
@@ -77,7 +84,8 @@ class ReportFormat final : public ReportSink {
   private:
     void dashLine();
     void totalLine(std::uint64_t value);
-    QString lineSize(const FolderSize& size);
+    void lineOf(const ListedFolder& listed, QByteArray& line, int sizeColumn);
+    void appendSize(QByteArray& line, const FolderSize& size);
     QString totalText(std::uint64_t value);
     // The change's column, padded to the size field's width.
     QString changeField(const SizeChange& change);

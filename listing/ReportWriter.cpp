@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <algorithm>
+#include <cstring>
 
 namespace dirtally {
 
@@ -13,6 +14,24 @@ qsizetype codePoints(QByteArrayView utf8) {
     return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xc0) != 0x80; });
 }
 }  // namespace
+
+char* appended(QByteArray& text, qsizetype n) {
+    const qsizetype at = text.size();
+    text.resize(at + n);
+    return text.data() + at;
+}
+
+qsizetype columnBytes(qsizetype length, int column) {
+    return length >= column ? 2 + column - 1 : column - 1 - length;
+}
+
+char* toColumn(char* out, qsizetype length, int column) {
+    if (length >= column) {
+        out = std::copy_n("\r\n", 2, out);
+        length = 0;
+    }
+    return std::fill_n(out, column - 1 - length, ' ');
+}
 
 ReportWriter::ReportWriter(QIODevice& device) : device_(device) {}
 
@@ -34,7 +53,7 @@ void ReportWriter::write(const QString& text) {
 }
 
 void ReportWriter::writeUtf8(QByteArrayView text) {
-    pending_ += text;
+    std::copy(text.begin(), text.end(), appended(pending_, text.size()));
     lineLength_ += codePoints(text);
 }
 
@@ -43,21 +62,34 @@ void ReportWriter::tab() {
     ++lineLength_;
 }
 
-void ReportWriter::columnStop(int column) {
-    if (lineLength_ >= column) {
-        endLine();
-    }
-    const qsizetype spaces = column - 1 - lineLength_;
-    pending_.append(spaces, ' ');
-    lineLength_ += spaces;
+void ReportWriter::writeLines(QByteArrayView lines) {
+    std::copy(lines.begin(), lines.end(), appended(pending_, lines.size()));
+    linesEnded();
 }
 
-void ReportWriter::endLine() {
-    pending_ += "\r\n";
+void ReportWriter::writeLines(QByteArrayView start, int column, QByteArrayView rest) {
+    const qsizetype length = codePoints(start);
+    char* out = appended(pending_, start.size() + columnBytes(length, column) + rest.size());
+    out = toColumn(std::copy(start.begin(), start.end(), out), length, column);
+    std::copy(rest.begin(), rest.end(), out);
+    linesEnded();
+}
+
+void ReportWriter::linesEnded() {
     lineLength_ = 0;
     if (pending_.size() >= kFlushThreshold) {
         flush();
     }
+}
+
+void ReportWriter::columnStop(int column) {
+    toColumn(appended(pending_, columnBytes(lineLength_, column)), lineLength_, column);
+    lineLength_ = column - 1;
+}
+
+void ReportWriter::endLine() {
+    pending_ += "\r\n";
+    linesEnded();
 }
 
 void ReportWriter::flush() {

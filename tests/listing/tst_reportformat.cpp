@@ -11,6 +11,7 @@
 #include "listing/JsonFormat.h"
 #include "listing/ReportFormat.h"
 #include "listing/ReportWriter.h"
+#include "listing/SortedListing.h"
 
 using namespace dirtally;
 
@@ -43,7 +44,9 @@ class TestReportFormat : public QObject {
         QFETCH(qulonglong, bytes);
         QFETCH(QString, field);
         report::GroupedNumbers numbers{QLocale(locale)};
-        QCOMPARE(report::sizeField(bytes, numbers), field);
+        QByteArray line;
+        report::sizeField(line, FolderSize::of(bytes), numbers);
+        QCOMPARE(QString::fromUtf8(line), field);
     }
 
     // The digits put into the locale's layout read as the locale writes the whole number: at
@@ -68,9 +71,10 @@ class TestReportFormat : public QObject {
     void fieldWidths() {
         // A size whose text is wider than the field is written in full, without padding.
         report::GroupedNumbers english{QLocale(QStringLiteral("en_US"))};
-        QCOMPARE(report::sizeField(1'000'000'000'000ULL, english),
-                 QStringLiteral(" 1,000,000,000,000"));
-        QCOMPARE(report::blankSizeField(), QString(14, QLatin1Char(' ')));
+        QByteArray line;
+        report::sizeField(line, FolderSize::of(1'000'000'000'000ULL), english);
+        report::sizeField(line, FolderSize::unreadable(), english);
+        QCOMPARE(line, " 1,000,000,000,000" + QByteArray(14, ' '));
         report::GroupedNumbers c{QLocale::c()};
         QCOMPARE(report::totalField(0, c), QString(16, QLatin1Char(' ')) + "0");
         QCOMPARE(report::totalField(18'245'120, c), QStringLiteral("       18,245,120"));
@@ -182,6 +186,13 @@ class TestReportFormat : public QObject {
                                          << "xÉLAN";
         QTest::newRow("control characters") << QByteArray("a\tb\nc\rd\x7f") << "A?b?c?d?"
                                             << "a?b?c?d?";
+        // The bytes on either side of printable ASCII, which is copied and cased byte by byte.
+        QTest::newRow("printable ASCII's ends") << QByteArray(" Az~") << " az~"
+                                                << " Az~";
+        QTest::newRow("0x1f") << QByteArray("Q\x1f") << "Q?"
+                              << "Q?";
+        QTest::newRow("0x80") << QByteArray("Q\x80") << "Q\uFFFD"
+                              << "Q\uFFFD";
         QTest::newRow("not utf-8") << QByteArray("x\xff\xfey") << "X\uFFFD\uFFFDy"
                                    << "x\uFFFD\uFFFDy";
         // A leading U+FEFF is part of the name on disk, not a byte order mark to drop.
@@ -202,6 +213,10 @@ class TestReportFormat : public QObject {
         QFETCH(QString, safe);
         QCOMPARE(report::safeName(name.toStdString()), safe);
         QCOMPARE(report::displayName(report::safeName(name.toStdString())), display);
+        QByteArray line;
+        report::appendName(line, name.toStdString(), false, 0);
+        report::appendName(line, name.toStdString(), true, 0);
+        QCOMPARE(line, safe.toUtf8() + '\t' + display.toUtf8() + '\t');
     }
 
     void columnStops_data() {
@@ -234,8 +249,12 @@ class TestReportFormat : public QObject {
         out.flush();
         const qint64 headerBytes = buffer.size();
         format.folder({pathFromText(name), FolderSize::of(0)});
+        // A line held to be written later, in another order, is written the same.
+        QByteArray held;
+        format.layOut({pathFromText(name), FolderSize::of(0)}, held);
+        format.writeLine(held);
         out.flush();
-        QCOMPARE(buffer.data().mid(headerBytes), line);
+        QCOMPARE(buffer.data().mid(headerBytes), line + line);
     }
 
     void aShortWriteGivesItsReason() {
@@ -292,8 +311,43 @@ class TestReportFormat : public QObject {
             {"a=b-c", "a=b-c"},
             {"a,b", "\"a,b\""},
             {"", ""}};
+        QBuffer buffer;
+        buffer.open(QIODevice::WriteOnly);
+        ReportWriter out(buffer);
+        CsvFormat csv(out);
+        QByteArray line;
         for (const auto& [text, field] : cases) {
             QCOMPARE(CsvFormat::field(text), field);
+            line.truncate(0);
+            csv.layOut({pathFromText(text), FolderSize::of(7)}, line);
+            // A name is shown as the text report shows it, control characters as "?".
+            QCOMPARE(line,
+                     CsvFormat::field(report::safeName(text.toStdString())).toUtf8() + ",7\r\n");
+        }
+    }
+
+    // Enough folders that their lines are sorted in runs and merged, as they come and at the
+    // closing, in every order: the largest first (sizes tie), by name.
+    void manyLinesSorted() {
+        for (const ListOrder order : {ListOrder::Size, ListOrder::Name}) {
+            QBuffer buffer;
+            buffer.open(QIODevice::WriteOnly);
+            {
+                ReportWriter out(buffer);
+                SortedListing sorted(std::make_unique<CsvFormat>(out), order, 0);
+                sorted.header("/", true, QDate(2026, 12, 6));
+                for (std::uint64_t i = 0; i < 3 * 4096 + 5; ++i) {
+                    const std::uint64_t n = i * 7919 % 12293;
+                    sorted.folder({QByteArray::number(n).toStdString(), FolderSize::of(n % 7)});
+                }
+                sorted.closing(ReportSink::Closing::FoldersTotal, 0);
+            }
+            QList<QByteArray> rows = buffer.data().split('\n').mid(1, 3 * 4096 + 5);
+            QVERIFY(std::is_sorted(rows.begin(), rows.end(), [order](QByteArray a, QByteArray b) {
+                const auto size = [](const QByteArray& row) { return row.split(',').at(1); };
+                return order == ListOrder::Size && size(a) != size(b) ? size(a) > size(b) : a < b;
+            }));
+            QCOMPARE(QSet<QByteArray>(rows.begin(), rows.end()).size(), 3 * 4096 + 5);
         }
     }
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -32,8 +33,14 @@ struct Root {
 class Roots {
   public:
     std::size_t size() const { return size_; }
-    Root& operator[](std::size_t index);
-    const Root& operator[](std::size_t index) const;
+    Root& operator[](std::size_t index) {
+        const Place place = placeOf(index);
+        return blocks_[place.block][place.offset];
+    }
+    const Root& operator[](std::size_t index) const {
+        const Place place = placeOf(index);
+        return blocks_[place.block][place.offset];
+    }
     // Only the thread that adds may call this unguarded; the others learn of new roots through
     // the lock the adder takes after it.
     void add(std::vector<std::string>&& names);
@@ -44,7 +51,11 @@ class Roots {
         std::size_t block;
         std::size_t offset;
     };
-    static Place placeOf(std::size_t index);
+    // Block b holds kFirstBlock << b roots, from kFirstBlock * (2^b - 1) on.
+    static Place placeOf(std::size_t index) {
+        const std::size_t block = std::bit_width(index / kFirstBlock + 1) - 1;
+        return {block, index - kFirstBlock * ((std::size_t{1} << block) - 1)};
+    }
 
     std::array<std::unique_ptr<Root[]>, 48> blocks_;
     std::size_t size_ = 0;
