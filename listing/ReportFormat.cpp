@@ -249,7 +249,7 @@ void ReportFormat::lineOf(const ListedFolder& listed, QByteArray& line, int size
     }
     if (listed.change) {
         line += '\t';
-        line += changeField(*listed.change).toUtf8();
+        appendChange(line, *listed.change);
     }
     std::memcpy(appended(line, 2), "\r\n", 2);
 }
@@ -262,7 +262,9 @@ void ReportFormat::totalLine(std::uint64_t value) {
     out_.write(totalText(value));
     if (comparison_) {
         out_.tab();
-        out_.write(changeField(comparison_->totalChange(value)));
+        QByteArray field;
+        appendChange(field, comparison_->totalChange(value));
+        out_.writeUtf8(field);
     }
     out_.endLine();
 }
@@ -275,25 +277,30 @@ void ReportFormat::appendSize(QByteArray& line, const FolderSize& size) {
     }
 }
 
-QString ReportFormat::changeField(const SizeChange& change) {
-    return padded(changeText(change,
-                             [this](QLatin1StringView sign, std::uint64_t amount) {
-                                 return humanReadable_ ? sign + humanSize(amount)
-                                                       : signedField(sign, amount);
-                             }),
-                  kSizeFieldWidth);
-}
-
-// The amount laid out as the sizes are, its sign in the space before its first digit: asking
-// the locale for each change cost more than the rest of the line.
-QString ReportFormat::signedField(QLatin1StringView sign, std::uint64_t amount) {
-    QString field = numbers_.text(amount, kSizeFieldWidth, 1);
-    const auto number =
-        std::find_if(field.begin(), field.end(), [](QChar c) { return c != QLatin1Char(' '); });
-    if (!sign.isEmpty()) {
-        *(number - 1) = sign.front();
+// The change's column, padded to the size field's width. Its amount is laid out in the line's
+// own bytes as the sizes are, its sign in the space before its first digit: asking the locale
+// for each change cost more than the rest of the line.
+void ReportFormat::appendChange(QByteArray& line, const SizeChange& change) {
+    bool laidOut = false;
+    const QString text = changeText(change, [&](QLatin1StringView sign, std::uint64_t amount) {
+        if (humanReadable_) {
+            return sign + humanSize(amount);
+        }
+        const qsizetype start = line.size();
+        numbers_.append(line, amount, kSizeFieldWidth, 1);
+        if (!sign.isEmpty()) {
+            qsizetype digit = start;
+            while (line.at(digit) == ' ') {
+                ++digit;
+            }
+            line[digit - 1] = sign.front().toLatin1();
+        }
+        laidOut = true;
+        return QString();
+    });
+    if (!laidOut) {
+        line += padded(text, kSizeFieldWidth).toUtf8();
     }
-    return field;
 }
 
 QString ReportFormat::totalText(std::uint64_t value) {

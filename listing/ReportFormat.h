@@ -87,9 +87,7 @@ class ReportFormat final : public LineFormat {
     void lineOf(const ListedFolder& listed, QByteArray& line, int sizeColumn);
     void appendSize(QByteArray& line, const FolderSize& size);
     QString totalText(std::uint64_t value);
-    // The change's column, padded to the size field's width.
-    QString changeField(const SizeChange& change);
-    QString signedField(QLatin1StringView sign, std::uint64_t amount);
+    void appendChange(QByteArray& line, const SizeChange& change);
 
     ReportWriter& out_;
     QLocale locale_;
