@@ -96,10 +96,13 @@ void ReportRun::add(std::size_t root, const FolderSize& size) {
 std::vector<std::string> ReportRun::subFolders(const std::vector<DirEntry>& entries,
                                                const Counting& counting) {
     std::vector<std::string> names;
-    // An entry whose attributes cannot be read counts as a sub-folder.
+    names.reserve(entries.size());
+    // An entry whose attributes cannot be read counts as a sub-folder. Its path is made only
+    // where a pattern may leave it out: a wide folder would pay for it at every entry.
     for (const DirEntry& entry : entries) {
         if (entry.kind != DirEntry::Kind::Other &&
-            !counting.excludes(entry.name.c_str(), ('/' + entry.name).c_str())) {
+            (counting.exclude.empty() ||
+             !counting.excludes(entry.name.c_str(), ('/' + entry.name).c_str()))) {
             names.push_back(entry.name);
         }
     }
