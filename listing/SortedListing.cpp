@@ -181,7 +181,7 @@ void SortedListing::closing(Closing block, std::uint64_t value) {
     });
     for (const Line& line : lines_) {
         format_->writeLine(QByteArrayView(text_).sliced(
-            static_cast<qsizetype>(line.at + line.pathLength), line.lineLength));
+            static_cast<qsizetype>(line.at) + line.pathLength, line.lineLength));
     }
     lines_.clear();
     sorted_ = 0;
