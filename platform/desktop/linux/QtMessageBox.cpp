@@ -14,16 +14,19 @@ namespace {
 // places a box before the box has grown to fit its text, and the window manager frames it only
 // once it is on the screen, telling Qt the frame's size some time later (on a busy machine, well
 // after the box is shown): each moves the box's middle. So for its first moments the box is put
-// back whenever it is off, and later whenever its frame changes size, which a user's drag never
-// does.
+// back whenever it is off, and for some seconds after whenever its frame changes size, which a
+// user's drag never does. The frame's size is looked at on a timer too: a frame that comes late
+// may reach Qt with no move or resize of the box.
 class CentreOnScreen final : public QObject {
   public:
     explicit CentreOnScreen(QWidget* box) : QObject(box), box_(box) {
         box->installEventFilter(this);
         ticks_.setInterval(kTickMs);
         connect(&ticks_, &QTimer::timeout, this, [this] {
-            centre();
-            if (shown_.elapsed() > kSettleMs) {
+            if (shown_.elapsed() <= kSettleMs || box_->frameGeometry().size() != frameSize_) {
+                centre();
+            }
+            if (shown_.elapsed() > kWatchMs) {
                 ticks_.stop();
             }
         });
@@ -45,6 +48,7 @@ class CentreOnScreen final : public QObject {
   private:
     static constexpr int kTickMs = 20;
     static constexpr qint64 kSettleMs = 500;
+    static constexpr qint64 kWatchMs = 5000;
 
     void centre() {
         frameSize_ = box_->frameGeometry().size();
