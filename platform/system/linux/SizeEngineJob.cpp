@@ -78,14 +78,17 @@ void Job::add(std::vector<std::string> roots, bool last) {
         std::lock_guard lock(publishLock_);
         walked_.resize(from + count);
     }
+    // Only this thread changes whether more may come. The roots are put in place before the
+    // lock is taken: a block of them made under it would keep every worker waiting.
+    if (!moreRoots_) {
+        return;
+    }
+    roots_.stage(std::move(roots));
     bool ended = false;
     std::size_t wake = 0;
     {
         std::lock_guard lock(stackLock_);
-        if (!moreRoots_) {
-            return;
-        }
-        roots_.add(std::move(roots));
+        roots_.publish();
         rootsLeft_.fetch_add(count, std::memory_order_relaxed);
         moreRoots_ = !last;
         // The one that stood for roots to come goes with the last of them.

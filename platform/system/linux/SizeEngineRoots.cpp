@@ -2,14 +2,14 @@
 
 namespace dirtally::sizeengine {
 
-void Roots::add(std::vector<std::string>&& names) {
+void Roots::stage(std::vector<std::string>&& names) {
     for (std::string& name : names) {
-        const Place place = placeOf(size_);
+        const Place place = placeOf(staged_);
         if (!blocks_[place.block]) {
             blocks_[place.block] = std::make_unique<Root[]>(kFirstBlock << place.block);
         }
         blocks_[place.block][place.offset].name = std::move(name);
-        ++size_;
+        ++staged_;
     }
 }
 

@@ -41,9 +41,16 @@ class Roots {
         const Place place = placeOf(index);
         return blocks_[place.block][place.offset];
     }
-    // Only the thread that adds may call this unguarded; the others learn of new roots through
-    // the lock the adder takes after it.
-    void add(std::vector<std::string>&& names);
+    // Puts the names after the roots there are, where no other thread looks until publish():
+    // only the thread that adds calls this, and without the lock the workers take, so that a
+    // block of roots is made and filled while they go on.
+    void stage(std::vector<std::string>&& names);
+    // Makes the staged roots part of size(); under the lock the other threads read size() under.
+    void publish() { size_ = staged_; }
+    void add(std::vector<std::string>&& names) {
+        stage(std::move(names));
+        publish();
+    }
 
   private:
     static constexpr std::size_t kFirstBlock = 256;
@@ -59,6 +66,7 @@ class Roots {
 
     std::array<std::unique_ptr<Root[]>, 48> blocks_;
     std::size_t size_ = 0;
+    std::size_t staged_ = 0;
 };
 
 }  // namespace dirtally::sizeengine
