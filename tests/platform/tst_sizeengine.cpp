@@ -181,7 +181,7 @@ struct BtrfsImage {
     }
     ~BtrfsImage() {
         if (made) {
-            umount(at.c_str());
+            umount2(at.c_str(), MNT_DETACH);
         }
     }
 };
