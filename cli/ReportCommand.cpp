@@ -57,7 +57,7 @@ Path ReportCommand::folderPath(const Path& given, const Path& currentDirectory) 
     return folder.empty() ? Path("/") : folder;
 }
 
-bool ReportCommand::compareWithPrevious() {
+ReportCommand::Previous ReportCommand::readPrevious(const RunInputs& inputs) const {
     QString why;
     std::optional<PreviousReport> previous;
     int error = 0;
@@ -75,24 +75,37 @@ bool ReportCommand::compareWithPrevious() {
         why = systemErrorText(error);
     }
     if (previous) {
-        why = previous->mismatch(inputs_).value_or(QString());
+        why = previous->mismatch(inputs).value_or(QString());
     }
     if (!why.isEmpty()) {
-        std::fprintf(errors_, "dirtally-report: cannot compare with the previous report %s: %s\n",
-                     pathToText(previous_).toUtf8().constData(), why.toUtf8().constData());
-        return false;
+        return {nullptr, why};
     }
-    inputs_.comparison = std::make_shared<Comparison>(std::move(*previous));
-    return true;
+    return {std::make_shared<Comparison>(std::move(*previous)), QString()};
+}
+
+std::shared_ptr<Comparison> ReportCommand::awaitPrevious() {
+    Previous read = previousRead_.get();
+    refusal_ = read.why;
+    return read.comparison;
 }
 
 int ReportCommand::run(DirectoryReader& directories, FolderInfo& folders) {
-    // Read before the run, which may replace it; refused, it leaves everything as it was.
-    if (!previous_.empty() && !compareWithPrevious()) {
-        return 2;
+    // The previous report is read while the folder is, and before the run writes anything, which
+    // may replace it; refused, it leaves everything as it was. Where no thread can be had, it is
+    // read when it is awaited.
+    if (!previous_.empty()) {
+        previousRead_ = std::async(std::launch::async | std::launch::deferred,
+                                   [this, inputs = inputs_] { return readPrevious(inputs); });
+        inputs_.awaitComparison = [this] { return awaitPrevious(); };
     }
     ReportRun run(*this, directories, folders);
     run.makeList();
+    if (!refusal_.isEmpty()) {
+        clearProgress();
+        std::fprintf(errors_, "dirtally-report: cannot compare with the previous report %s: %s\n",
+                     pathToText(previous_).toUtf8().constData(), refusal_.toUtf8().constData());
+        return 2;
+    }
     return failed_ ? 1 : blanks_ ? 3 : 0;
 }
 

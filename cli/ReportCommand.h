@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <future>
+#include <memory>
 
 #include "cli/CommandLine.h"
 #include "listing/RunHost.h"
@@ -38,13 +40,23 @@ class ReportCommand final : public RunHost {
     void stateChanged(RunState state) override;
 
   private:
+    // The previous report read, or the reason it cannot be compared with.
+    struct Previous {
+        std::shared_ptr<Comparison> comparison;
+        QString why;
+    };
     void clearProgress();
-    // Reads the previous report and sets the run to compare with it; false when it cannot.
-    bool compareWithPrevious();
+    // Reads the previous report for a run of `inputs`; on a thread of its own while the folder is
+    // listed, so `inputs` is a copy.
+    Previous readPrevious(const RunInputs& inputs) const;
+    // The comparison once it is read; none where it is refused, whose reason is then kept.
+    std::shared_ptr<Comparison> awaitPrevious();
 
     RunInputs inputs_;
     Path previous_;               // the report to compare with; empty: none
     bool previousNamed_ = false;  // named by --compare=PREVIOUS, not the report to replace
+    std::future<Previous> previousRead_;
+    QString refusal_;  // why the previous report cannot be compared with; empty while it can
     std::FILE* errors_;
     bool showProgress_;
     bool namedByUser_;  // the report's path came from -o, not the folder

@@ -41,7 +41,7 @@ void ReportRun::run() {
     setState(RunState::Preparing);
     progress_ = {};
     host_.yield(progress_);
-    const RunInputs inputs = host_.prepareRun();
+    RunInputs inputs = host_.prepareRun();
     setState(RunState::Running);
     sizeTotal_ = 0;
     shortOf_ = inputs.folder;
@@ -62,15 +62,19 @@ void ReportRun::run() {
 // The folder is read a batch at a time, and the sub-folders of each batch are sized while the
 // next is read. The report is opened only once the folder has been opened and its first entries
 // read: a folder that has gone or cannot be read is reported instead of passed over, and no report
-// is left behind for it; nothing is written to the report before the whole folder is read. The
-// report is closed and the sizing ended when this returns, before the host shows the run has
-// ended.
-QString ReportRun::listAndWrite(const RunInputs& inputs) {
+// is left behind for it; nothing is written to the report before the whole folder is read. A
+// previous report the host read meanwhile and refused ends the run then, before any other
+// failure is told. The report is closed and the sizing ended when this returns, before the host
+// shows the run has ended.
+QString ReportRun::listAndWrite(RunInputs& inputs) {
     Sizing sizing;
     const int error = directories_.readInBatches(
         withSeparator(inputs.folder), [&](const std::vector<DirEntry>& batch) {
             return inputs.report.empty() || addRoots(inputs, sizing, batch);
         });
+    if (inputs.awaitComparison && !(inputs.comparison = inputs.awaitComparison())) {
+        return QString();
+    }
     if (error != 0) {
         return QStringLiteral("The folder %1 could not be listed:\n%2")
             .arg(pathToText(inputs.folder), systemErrorText(error));

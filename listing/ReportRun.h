@@ -52,7 +52,7 @@ class ReportRun {
 
     // The run itself (ReportRun.cpp).
     void run();
-    QString listAndWrite(const RunInputs& inputs);
+    QString listAndWrite(RunInputs& inputs);
     bool addRoots(const RunInputs& inputs, Sizing& sizing, const std::vector<DirEntry>& batch);
     bool startSizing(const RunInputs& inputs, Sizing& sizing);
     QString writeReport(const RunInputs& inputs, Sizing& sizing);

@@ -4,6 +4,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/system/Counting.h"
@@ -50,6 +51,10 @@ struct RunInputs {
     bool humanReadable = false;  // the text report's sizes as "4.2G", "512K"
     // The previous report the folders are compared with; none: no comparison.
     std::shared_ptr<Comparison> comparison{};
+    // Where the host reads the previous report while the folder is listed: called once the
+    // folder is read, before anything is written, it gives the comparison, or none where the
+    // previous report was refused; the host then says why, and the run writes nothing.
+    std::function<std::shared_ptr<Comparison>()> awaitComparison{};
 };
 
 // How far a run has come: the folders sized of those to size (in whatever order they finished),
