@@ -13,6 +13,15 @@ namespace {
 constexpr int kNameWidth = report::kSizeColumn - 1;  // a name's column, padded, before the TAB
 const QString kDashes = QStringLiteral("---------------");
 
+// Where a byte first is in a line, or -1. memchr takes a long line many bytes at a time, where
+// Qt's search for one byte takes it a byte at a time.
+qsizetype find(QByteArrayView line, char c) {
+    const void* at = line.isEmpty()
+                         ? nullptr
+                         : std::memchr(line.data(), c, static_cast<std::size_t>(line.size()));
+    return at ? static_cast<const char*>(at) - line.data() : -1;
+}
+
 // Code points of valid UTF-8: every byte but those that continue one.
 qsizetype codePoints(QByteArrayView utf8) {
     return std::count_if(utf8.begin(), utf8.end(), [](char c) { return (c & 0xc0) != 0x80; });
@@ -32,10 +41,10 @@ class TextLines {
     bool next(QByteArrayView* line, QString* why) {
         QByteArrayView bytes;
         const bool got = lines_.next(&bytes);
-        const bool whole = got && bytes.endsWith("\r\n");
+        const bool whole = got && bytes.endsWith('\n') && bytes.chopped(1).endsWith('\r');
         *line = whole ? bytes.chopped(2) : QByteArrayView();
         const char* wrong = !got || (!whole && !bytes.endsWith('\n')) ? "the report ends early"
-                            : !whole || line->contains('\r')          ? "a lone line break"
+                            : !whole || find(*line, '\r') >= 0        ? "a lone line break"
                             : !QUtf8StringView(*line).isValidUtf8()   ? "not UTF-8 text"
                                                                       : nullptr;
         if (wrong) {
@@ -155,8 +164,13 @@ std::optional<QString> readFolderLine(QByteArrayView line, qsizetype tab, QByteA
         return nameError(name);
     }
     QByteArrayView field = line.sliced(tab + 1);
-    const qsizetype nextTab = field.indexOf('\t');
-    field = field.first(nextTab < 0 ? field.size() : nextTab).trimmed();
+    const qsizetype nextTab = find(field, '\t');
+    field = field.first(nextTab < 0 ? field.size() : nextTab);
+    // Right-aligned: spaces first, many of them, which trimmed() would look at one by one.
+    while (field.startsWith(' ')) {
+        field = field.sliced(1);
+    }
+    field = field.trimmed();
     // A folder a comparison found gone is no folder of that report's tree.
     if (field == "gone") {
         return std::nullopt;
@@ -188,7 +202,7 @@ bool readFolders(TextLines& lines, PreviousReport* report, QString* why) {
         if (longName.isEmpty() && line == dashes) {
             return true;
         }
-        const qsizetype tab = line.indexOf('\t');
+        const qsizetype tab = find(line, '\t');
         if (longName.isEmpty() && tab < 0) {
             longName = line.toByteArray();
             continue;
