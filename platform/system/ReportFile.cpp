@@ -222,16 +222,7 @@ qint64 ReportFile::writeData(const char* data, qint64 length) {
         }
         emptyBeforeWriting_ = false;
     }
-    const qint64 written = QFile::writeData(data, length);
-    // A report that replaces another is handed to the disk a block at a time as it is written.
-    // ext4 writes a file renamed over another before the rename returns, so that a crash cannot
-    // leave an empty report; written only then, a large report would be waited for at the end.
-    if (!temporary_.empty() && written > 0) {
-        ::sync_file_range(static_cast<int>(handle()), writtenSoFar_, written,
-                          SYNC_FILE_RANGE_WRITE);
-        writtenSoFar_ += written;
-    }
-    return written;
+    return QFile::writeData(data, length);
 }
 
 namespace {

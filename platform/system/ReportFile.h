@@ -67,7 +67,6 @@ class ReportFile final : public QFile, public ReportOutput {
     // A report written in place is emptied only when its first line comes: until then, a run that
     // fails (the folder could not be read to its end) leaves the old report as it was.
     bool emptyBeforeWriting_ = false;
-    off_t writtenSoFar_ = 0;  // the bytes of a replacing report handed to the file so far
 };
 
 }  // namespace dirtally
