@@ -63,13 +63,15 @@ void CsvFormat::layOut(const ListedFolder& listed, QByteArray& line) {
     if (listed.change) {
         // A plain number with its sign, as a spreadsheet reads it.
         line += ',';
-        line +=
-            report::changeText(*listed.change, [](QLatin1StringView sign, std::uint64_t amount) {
-                char text[24] = {};
-                std::copy(sign.begin(), sign.end(), text);
-                const char* end = std::to_chars(text + sign.size(), std::end(text), amount).ptr;
-                return QString::fromLatin1(text, end - text);
-            }).toLatin1();
+        const QString text =
+            report::changeText(*listed.change, [&](QLatin1StringView sign, std::uint64_t amount) {
+                char digits[24];
+                const char* end = std::to_chars(std::begin(digits), std::end(digits), amount).ptr;
+                char* at = appended(line, sign.size() + (end - digits));
+                std::copy(std::cbegin(digits), end, std::copy(sign.begin(), sign.end(), at));
+                return QString();
+            });
+        line += text.toLatin1();
     }
     line += "\r\n";
 }

@@ -91,17 +91,6 @@ QString dateLine(const QDate& date, const QLocale& locale) {
     return locale.toString(date, QStringLiteral("dddd - MMM d, yyyy"));
 }
 
-QString changeText(const SizeChange& change,
-                   const std::function<QString(QLatin1StringView sign, std::uint64_t)>& amount) {
-    if (change.kind == SizeChange::Kind::New) {
-        return QStringLiteral("new");
-    }
-    if (!change.amount) {
-        return QString();
-    }
-    return amount(*change.amount == 0 ? ""_L1 : change.shrank ? "-"_L1 : "+"_L1, *change.amount);
-}
-
 QString countedWords(const Counting& counting) {
     QStringList words;
     if (counting.diskUsage) {

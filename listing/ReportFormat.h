@@ -4,7 +4,6 @@
 #include <QLocale>
 #include <QString>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "listing/GroupedNumbers.h"
@@ -43,9 +42,19 @@ QString totalField(std::uint64_t value, GroupedNumbers& numbers);
 QString dateLine(const QDate& date, const QLocale& locale);
 // A folder's change since a previous report: "+1,234,567", "-42", "0", "new" for a folder that
 // report did not hold, empty where it is not known. `amount` writes the amount in the report's
-// unit after its sign ("+", "-", or "" where nothing changed).
-QString changeText(const SizeChange& change,
-                   const std::function<QString(QLatin1StringView sign, std::uint64_t)>& amount);
+// unit after its sign ("+", "-", or "" where nothing changed); a format that lays it out in its
+// line's own bytes returns nothing. Inline, since a report calls it for each of its lines.
+template <typename Amount>
+QString changeText(const SizeChange& change, Amount&& amount) {
+    if (change.kind == SizeChange::Kind::New) {
+        return QStringLiteral("new");
+    }
+    if (!change.amount) {
+        return QString();
+    }
+    const QLatin1StringView sign(*change.amount == 0 ? "" : change.shrank ? "-" : "+");
+    return amount(sign, *change.amount);
+}
 // What a report counts, as its path line says it after the folder: "disk usage, links once,
 // one file system, excluding: *.tmp"; empty for what the window counts.
 QString countedWords(const Counting& counting);
