@@ -1,6 +1,8 @@
 #include "listing/Comparison.h"
 
 #include <QHashFunctions>
+#include <algorithm>
+#include <array>
 
 namespace dirtally {
 
@@ -25,33 +27,64 @@ Comparison::Comparison(PreviousReport previous)
     while (size < 2 * previous_.folders.size()) {
         size *= 2;
     }
-    slots_.assign(size, kEmpty);
-    for (std::size_t i = 0; i < previous_.folders.size(); ++i) {
-        std::uint32_t& slot = slots_[find(previous_.folders[i].key)];
-        if (slot == kEmpty) {
-            slot = static_cast<std::uint32_t>(i);
+    slots_.assign(size, Slot{kEmpty, 0});
+    // The slots lie scattered over megabytes: each key's slot is fetched from memory a few keys
+    // before it is put in place, so that the keys do not wait for memory one after the other.
+    constexpr std::size_t kAhead = 8;
+    const std::size_t count = previous_.folders.size();
+    std::array<std::size_t, kAhead> hashes{};
+    const auto fetch = [&](std::size_t i) {
+        hashes[i % kAhead] = hashOf(previous_.folders[i].key);
+        __builtin_prefetch(&slots_[hashes[i % kAhead] & (size - 1)]);
+    };
+    for (std::size_t i = 0; i < std::min(kAhead, count); ++i) {
+        fetch(i);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t hash = hashes[i % kAhead];
+        if (i + kAhead < count) {
+            fetch(i + kAhead);
+        }
+        Slot& slot = slots_[find(previous_.folders[i].key, hash)];
+        if (slot.index == kEmpty) {
+            slot = {static_cast<std::uint32_t>(i), tagOf(hash)};
         } else {
-            marks_[slot] |= kTwice;
+            marks_[slot.index] |= kTwice;
             marks_[i] |= kSecond;
         }
     }
 }
 
-std::size_t Comparison::find(std::string_view key) const {
+// Qt's hash takes a short key in a few instructions where the processor has them, and its seed,
+// drawn anew by each run, keeps a report made to collide from slowing the lookups.
+std::size_t Comparison::hashOf(std::string_view key) {
+    return qHash(QByteArrayView(key.data(), static_cast<qsizetype>(key.size())),
+                 QHashSeed::globalSeed());
+}
+
+std::size_t Comparison::find(std::string_view key, std::size_t hash) const {
     const std::size_t mask = slots_.size() - 1;
-    // Qt's hash takes a short key in a few instructions where the processor has them, and its
-    // seed, drawn anew by each run, keeps a report made to collide from slowing the lookups.
-    std::size_t at = qHash(QByteArrayView(key.data(), static_cast<qsizetype>(key.size())),
-                           QHashSeed::globalSeed()) &
-                     mask;
-    while (slots_[at] != kEmpty && previous_.folders[slots_[at]].key != key) {
+    const std::uint32_t tag = tagOf(hash);
+    std::size_t at = hash & mask;
+    // A folder is looked at only where its slot's tag is the key's.
+    while (slots_[at].index != kEmpty &&
+           (slots_[at].tag != tag || previous_.folders[slots_[at].index].key != key)) {
         at = (at + 1) & mask;
     }
     return at;
 }
 
 SizeChange Comparison::change(const Path& path, const FolderSize& size) {
-    const std::uint32_t index = slots_[find(previous_.keyOf(path))];
+    const std::string key = previous_.keyOf(path);
+    // A run lists the folders a tree kept in the order its last report did: the folder after the
+    // last one found is tried first. It is the one the table would give where it is the first
+    // under its key, and it lies next to the last in memory, where a lookup in the table, whose
+    // slots lie scattered over megabytes, misses the processor's caches two or three times.
+    std::uint32_t index = next_;
+    if (index >= previous_.folders.size() || (marks_[index] & kSecond) != 0 ||
+        previous_.folders[index].key != key) {
+        index = slots_[find(key, hashOf(key))].index;
+    }
     if (index == kEmpty) {
         SizeChange grown = between(SizeChange::Kind::New, FolderSize::of(0), size);
         grown.previous.reset();
@@ -62,6 +95,7 @@ SizeChange Comparison::change(const Path& path, const FolderSize& size) {
     // does not take the change of the first.
     const bool apart = (marks_[index] & (kTwice | kMatched)) == 0;
     marks_[index] |= kMatched;
+    next_ = index + 1;
     return between(SizeChange::Kind::Both,
                    apart ? previous_.folders[index].size : FolderSize::unreadable(), size);
 }
@@ -89,8 +123,9 @@ std::vector<GoneFolder> Comparison::gone() const {
     for (std::size_t i = 0; i < previous_.folders.size(); ++i) {
         const PreviousFolder folder = previous_.folders[i];
         // A folder under the key of one before it is matched when that one is.
-        const std::uint32_t first =
-            marks_[i] & kSecond ? slots_[find(folder.key)] : static_cast<std::uint32_t>(i);
+        const std::uint32_t first = marks_[i] & kSecond
+                                        ? slots_[find(folder.key, hashOf(folder.key))].index
+                                        : static_cast<std::uint32_t>(i);
         if ((marks_[first] & kMatched) == 0) {
             gone.push_back({Path(folder.key),
                             between(SizeChange::Kind::Gone, folder.size, FolderSize::of(0))});

@@ -211,14 +211,15 @@ class TestPreviousReport : public QObject {
 
     // The changes of a tree since a report of it: one folder grew, one shrank, one is the same,
     // one is new, one became unreadable, one was unreadable, one was renamed (gone + new), and
-    // two names the CSV report showed alike cannot be told apart.
+    // two names the CSV report showed alike cannot be told apart, on either side.
     void comparesEachChange() {
         PreviousReport previous;
         previous.names = PreviousReport::Names::Shown;
         previous.folders = {{"grew", FolderSize::of(100)}, {"shrank", FolderSize::of(50)},
                             {"same", FolderSize::of(7)},   {"shut", FolderSize::of(10)},
                             {"was shut", FolderSize()},    {"old name", FolderSize::of(30)},
-                            {"a?", FolderSize::of(4)},     {"grew/sub", FolderSize::of(99)}};
+                            {"a?", FolderSize::of(4)},     {"grew/sub", FolderSize::of(99)},
+                            {"b?", FolderSize::of(5)},     {"b?", FolderSize::of(6)}};
         Comparison comparison(std::move(previous));
         using K = SizeChange::Kind;
         const auto change = [&](const char* name, FolderSize size) {
@@ -233,13 +234,15 @@ class TestPreviousReport : public QObject {
         QCOMPARE(change("new name", FolderSize::of(30)), (SizeChange{K::New, {}, 30, false}));
         QCOMPARE(comparison.change("a\x01", FolderSize::of(5)).amount, 1u);
         QCOMPARE(comparison.change("a\x02", FolderSize::of(5)).amount, std::nullopt);
+        QCOMPARE(comparison.change("b\x01", FolderSize::of(5)).amount, std::nullopt);
+        QCOMPARE(comparison.change("b\x02", FolderSize::of(6)).amount, std::nullopt);
         const std::vector<GoneFolder> gone = comparison.gone();
         QCOMPARE(gone.size(), 2u);
         QCOMPARE(gone[0].path, Path("old name"));
         QCOMPARE(gone[0].change, (SizeChange{K::Gone, 30, 30, true}));
         QCOMPARE(gone[1].path, Path("grew/sub"));
-        // The previous total: the first-level folders that had a size, 201 bytes.
-        QCOMPARE(comparison.totalChange(1), (SizeChange{K::Both, 201, 200, true}));
+        // The previous total: the first-level folders that had a size, 212 bytes.
+        QCOMPARE(comparison.totalChange(1), (SizeChange{K::Both, 212, 211, true}));
         QVERIFY(SizeChange::grewMore({K::New, {}, 1, false}, {K::Both, 5, 0, false}));
         QVERIFY(SizeChange::grewMore({K::Both, 5, 2, true}, {K::Gone, 9, 9, true}));
         QVERIFY(SizeChange::grewMore({K::Gone, 9, 9, true}, {K::Both, {}, {}, false}));
