@@ -1,6 +1,5 @@
 #include "listing/Comparison.h"
 
-#include <QHashFunctions>
 #include <algorithm>
 #include <array>
 
@@ -55,11 +54,8 @@ Comparison::Comparison(PreviousReport previous)
     }
 }
 
-// Qt's hash takes a short key in a few instructions where the processor has them, and its seed,
-// drawn anew by each run, keeps a report made to collide from slowing the lookups.
 std::size_t Comparison::hashOf(std::string_view key) {
-    return qHash(QByteArrayView(key.data(), static_cast<qsizetype>(key.size())),
-                 QHashSeed::globalSeed());
+    return std::hash<std::string_view>{}(key);
 }
 
 std::size_t Comparison::find(std::string_view key, std::size_t hash) const {
