@@ -95,8 +95,10 @@ const std::map<QString, void (*)(const std::string&)> kTrees = {
          makeFile(root + "/top", 7);
          makeFile(root + "/a/b/c/deep", 4096);
          makeFile(root + "/.hidden/inner/secret", 300);
+         // Long names, so that a/b is read in more than one batch.
          for (int i = 0; i < 500; ++i) {
-             makeFile(root + "/a/b/f" + std::to_string(i), static_cast<std::uint64_t>(i) * 31);
+             makeFile(root + "/a/b/" + std::string(200, 'f') + std::to_string(i),
+                      static_cast<std::uint64_t>(i) * 31);
          }
      }},
     {"sparse files over 1 TB",

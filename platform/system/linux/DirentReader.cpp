@@ -1,6 +1,7 @@
 #include "platform/system/linux/DirentReader.h"
 
 #include <dirent.h>
+#include <linux/magic.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -8,10 +9,19 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 
 namespace dirtally {
 
 namespace {
+
+// ext4 lists a directory in the order of its names' hashes, and a listing read to its end gives
+// its last record the offset ext4 keeps for the end; it hashes no name to that offset, so a
+// listing cut short (a full buffer, a signal, a stopped process) ends on another. The end of a
+// small folder is then known without the call that would return nothing.
+std::int64_t endOffsetOf(std::uint32_t fileSystem) {
+    return fileSystem == EXT4_SUPER_MAGIC ? std::numeric_limits<std::int64_t>::max() : 0;
+}
 
 // The kernel's records: a header, the name and its NUL, padded to a multiple of 8 bytes.
 constexpr std::size_t kNameOffset = offsetof(dirent64, d_name);
@@ -41,8 +51,12 @@ bool nameEnds(const char* record, std::size_t length) {
 
 }  // namespace
 
+DirentReader::DirentReader(int fd, std::span<char> buffer, std::uint32_t fileSystem)
+    : fd_(fd), buffer_(buffer), endOffset_(endOffsetOf(fileSystem)) {}
+
 bool DirentReader::fill() {
-    if (malformed_) {
+    ended_ = ended_ || (endOffset_ != 0 && position_ == length_ && lastOffset_ == endOffset_);
+    if (malformed_ || ended_) {
         return false;
     }
     const ssize_t n = getdents64(fd_, buffer_.data(), buffer_.size());
@@ -59,6 +73,7 @@ bool DirentReader::fill() {
 bool DirentReader::take(std::size_t length) {
     position_ = 0;
     length_ = std::min(length, buffer_.size());
+    lastOffset_ = 0;
     error_ = 0;
     malformed_ = false;
     return length_ > 0;
@@ -79,6 +94,7 @@ bool DirentReader::next(RawEntry& entry) {
             return false;
         }
         position_ += record->d_reclen;
+        lastOffset_ = record->d_off;
         if (isDotOrDotDot(record->d_name)) {
             continue;
         }

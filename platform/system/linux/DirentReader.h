@@ -19,7 +19,9 @@ struct RawEntry {
 class DirentReader {
   public:
     // The buffer must be aligned for the kernel's records (operator new's alignment is enough).
-    DirentReader(int fd, std::span<char> buffer) : fd_(fd), buffer_(buffer) {}
+    // `fileSystem` is the directory's statfs type, where known: on a file system whose listings
+    // mark their end, a directory read to its end needs no further call to say so.
+    DirentReader(int fd, std::span<char> buffer, std::uint32_t fileSystem = 0);
 
     // Reads the next batch; false at the end of the directory or on an error (see failed()). A
     // fill after an error tries the same batch again, except after a malformed batch: the
@@ -37,10 +39,13 @@ class DirentReader {
   private:
     int fd_;
     std::span<char> buffer_;
+    std::int64_t endOffset_;       // the offset that marks a listing's end; 0 where none does
+    std::int64_t lastOffset_ = 0;  // of the last record taken from the batch
     std::size_t length_ = 0;
     std::size_t position_ = 0;
     int error_ = 0;
     bool malformed_ = false;
+    bool ended_ = false;
 };
 
 }  // namespace dirtally

@@ -24,13 +24,13 @@ constexpr std::array<std::uint32_t, 19> kPseudoMagics = {
 
 }  // namespace
 
-bool onPseudoFileSystem(int fd) {
+std::uint32_t fileSystemOf(int fd) {
     struct statfs info {};
-    if (fstatfs(fd, &info) != 0) {
-        return false;
-    }
-    const auto magic = static_cast<std::uint32_t>(info.f_type);
-    return std::find(kPseudoMagics.begin(), kPseudoMagics.end(), magic) != kPseudoMagics.end();
+    return fstatfs(fd, &info) == 0 ? static_cast<std::uint32_t>(info.f_type) : 0;
+}
+
+bool isPseudoFileSystem(std::uint32_t fileSystem) {
+    return std::find(kPseudoMagics.begin(), kPseudoMagics.end(), fileSystem) != kPseudoMagics.end();
 }
 
 }  // namespace dirtally

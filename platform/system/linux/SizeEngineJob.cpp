@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "platform/system/LongPath.h"
+#include "platform/system/linux/PseudoFileSystems.h"
 
 namespace dirtally::sizeengine {
 
@@ -115,6 +116,7 @@ int Job::openParent() {
         return errno;
     }
     parentDev_ = info.st_dev;
+    parentFileSystem_ = fileSystemOf(parentFd_);
     return 0;
 }
 

@@ -128,6 +128,7 @@ class Job final : public SizingJob {
     int parentFd_ = -1;
     int startError_ = 0;  // what kept the sizing from starting: every root ends with it
     dev_t parentDev_ = 0;
+    std::uint32_t parentFileSystem_ = 0;
     std::atomic<bool> cancelled_{false};
     std::atomic<std::size_t> openFolders_{0};
     std::atomic<std::size_t> budget_;  // the options' budget, lowered where handles ran out

@@ -72,6 +72,7 @@ bool Job::enter(Node& node, Scratch& scratch) {
         }
         return false;
     }
+    node.fileSystem = node.parent ? node.parent->fileSystem : parentFileSystem_;
     // A folder on its parent's mount can start no mount, so it needs no attribute read.
     if (!sameMount && !identify(node, fd)) {
         close(fd);
@@ -107,7 +108,8 @@ bool Job::identify(Node& node, int fd) {
     if (!mayStartMount(node, info)) {
         return true;
     }
-    if (onPseudoFileSystem(fd) || repeatsAncestor(node, fd, error)) {
+    node.fileSystem = fileSystemOf(fd);
+    if (isPseudoFileSystem(node.fileSystem) || repeatsAncestor(node, fd, error)) {
         return false;
     }
     // Where the walk up ran short, whether this is a loop is unknown: it is not entered.

@@ -41,7 +41,7 @@ void Job::drop(Node& node, int error) {
 }
 
 void Job::read(Node& node, Scratch& scratch) {
-    DirentReader reader(node.fd, {scratch.buffer.get(), Scratch::kBufferSize});
+    DirentReader reader(node.fd, {scratch.buffer.get(), Scratch::kBufferSize}, node.fileSystem);
     std::uint64_t bytes = 0;
     bool stop = false;
     scratch.place = 0;

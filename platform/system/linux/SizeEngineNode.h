@@ -29,6 +29,9 @@ struct Node {
     // it.
     bool otherFileSystem = false;
     std::uint32_t place = 0;  // its entry's place in its parent's listing (see Links)
+    // The statfs type of its file system (0 where unknown), for reading it; only its opening
+    // sets it.
+    std::uint32_t fileSystem = 0;
 
     // What the kernel reports for the open folder, taken only where it is needed: where a mount
     // may start, and where the handle is closed before every sub-folder is opened through it
