@@ -3,20 +3,25 @@
 // entry that is not a folder (a folder's type comes from d_type), nothing written but the total.
 // The sub-folders of each batch are handed to the other thread at once, so that a wide folder is
 // not read by one thread while the other waits for the whole of it. An openat2 that stays on the
-// mount, as the engine opens folders, was measured to cost what this openat costs.
+// mount, as the engine opens folders, was measured to cost what this openat costs. On ext4, as in
+// the engine, a listing whose last record carries ext4's end offset is known to be whole without
+// the call that would return nothing.
 // It keeps none of the rules the engine keeps (mounts, loops, unreadable folders, depth without
 // handles): it is the cost of the system calls alone.
 //
 //   floorwalk FOLDER
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -43,7 +48,11 @@ struct Pending {
 
 class Walk {
   public:
-    explicit Walk(int root) { stack_.push_back({std::make_shared<Folder>(root), "."}); }
+    explicit Walk(int root) {
+        struct statfs info {};
+        ext4_ = fstatfs(root, &info) == 0 && info.f_type == EXT4_SUPER_MAGIC;
+        stack_.push_back({std::make_shared<Folder>(root), "."});
+    }
 
     void work() {
         std::vector<char> buffer(64 * 1024);
@@ -66,11 +75,13 @@ class Walk {
     void read(const std::shared_ptr<Folder>& folder, std::vector<char>& buffer,
               std::uint64_t& bytes) {
         std::vector<Pending> found;
+        bool whole = false;
         ssize_t n;
-        while ((n = ::getdents64(folder->fd, buffer.data(), buffer.size())) > 0) {
+        while (!whole && (n = ::getdents64(folder->fd, buffer.data(), buffer.size())) > 0) {
             for (ssize_t at = 0; at < n;) {
                 const auto* entry = reinterpret_cast<const dirent64*>(buffer.data() + at);
                 at += entry->d_reclen;
+                whole = ext4_ && at == n && entry->d_off == std::numeric_limits<off64_t>::max();
                 const std::string_view name(entry->d_name);
                 if (name == "." || name == "..") {
                     continue;
@@ -123,6 +134,7 @@ class Walk {
     std::condition_variable ready_;
     std::vector<Pending> stack_;
     int busy_ = 0;
+    bool ext4_ = false;
     std::atomic<std::uint64_t> total_{0};
 };
 
