@@ -32,6 +32,11 @@ struct Root {
 // one before, and a root stays where it is however many come after it.
 class Roots {
   public:
+    Roots() = default;
+    Roots(const Roots&) = delete;
+    Roots& operator=(const Roots&) = delete;
+    ~Roots();
+
     std::size_t size() const { return size_; }
     Root& operator[](std::size_t index) {
         const Place place = placeOf(index);
@@ -43,7 +48,9 @@ class Roots {
     }
     // Puts the names after the roots there are, where no other thread looks until publish():
     // only the thread that adds calls this, and without the lock the workers take, so that a
-    // block of roots is made and filled while they go on.
+    // block of roots is made and filled while they go on. A block's memory is only reserved when
+    // it is made, and each root made in it as it comes: a wide folder touches no more memory than
+    // its roots take.
     void stage(std::vector<std::string>&& names);
     // Makes the staged roots part of size(); under the lock the other threads read size() under.
     void publish() { size_ = staged_; }
@@ -64,7 +71,9 @@ class Roots {
         return {block, index - kFirstBlock * ((std::size_t{1} << block) - 1)};
     }
 
-    std::array<std::unique_ptr<Root[]>, 48> blocks_;
+    static std::size_t blockSize(std::size_t block) { return kFirstBlock << block; }
+
+    std::array<Root*, 48> blocks_{};
     std::size_t size_ = 0;
     std::size_t staged_ = 0;
 };
