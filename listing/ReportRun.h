@@ -103,6 +103,7 @@ class ReportRun {
     std::vector<bool> finished_;    // the roots counted as sized
     std::size_t firstPending_ = 0;  // no root before it is still being sized
     std::chrono::steady_clock::time_point lastYield_;
+    unsigned paced_ = 0;  // lines paced since the clock was last read
 };
 
 }  // namespace dirtally
