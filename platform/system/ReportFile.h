@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <QFile>
 #include <QString>
 #include <memory>
@@ -56,6 +58,7 @@ class ReportFile final : public QFile, public ReportOutput {
     // Takes the lock and creates the temporary file; `old`: the report there now, if any.
     bool startReplacing(FileDescriptor folder, const std::string& name, const struct stat* old,
                         QString* error);
+    void startWriteback(qint64 written);
 
     ReportLock lock_;
     // A report being replaced: its folder, its name there and the temporary file's.
@@ -67,6 +70,11 @@ class ReportFile final : public QFile, public ReportOutput {
     // A report written in place is emptied only when its first line comes: until then, a run that
     // fails (the folder could not be read to its end) leaves the old report as it was.
     bool emptyBeforeWriting_ = false;
+    // A report that replaces another is handed to the disk as it is written: the bytes written
+    // and those handed over so far.
+    bool writeback_ = false;
+    off_t written_ = 0;
+    off_t handedOver_ = 0;
 };
 
 }  // namespace dirtally
