@@ -168,6 +168,9 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="dirtally-packages-") as temporary:
         out = Path(temporary)
+        # The tools' own temporary files (lintian leaves some behind) go into this folder too.
+        (out / "tmp").mkdir()
+        os.environ["TMPDIR"] = str(out / "tmp")
         result = run(args.cpack, "-G", "DEB", "--config", args.config, "-B", str(out / "out"))
         if result.returncode != 0:
             print(result.stdout, result.stderr, sep="\n")
