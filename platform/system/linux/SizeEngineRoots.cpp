@@ -1,5 +1,6 @@
 #include "platform/system/linux/SizeEngineRoots.h"
 
+#include <memory>
 #include <new>
 
 namespace dirtally::sizeengine {
@@ -9,8 +10,7 @@ Roots::~Roots() {
         (*this)[index].~Root();
     }
     for (std::size_t block = 0; block < blocks_.size() && blocks_[block]; ++block) {
-        ::operator delete (blocks_[block], blockSize(block) * sizeof(Root),
-                           std::align_val_t{alignof(Root)});
+        std::allocator<Root>().deallocate(blocks_[block], blockSize(block));
     }
 }
 
@@ -18,8 +18,7 @@ void Roots::stage(std::vector<std::string>&& names) {
     for (std::string& name : names) {
         const Place place = placeOf(staged_);
         if (!blocks_[place.block]) {
-            blocks_[place.block] = static_cast<Root*>(::operator new (
-                blockSize(place.block) * sizeof(Root), std::align_val_t{alignof(Root)}));
+            blocks_[place.block] = std::allocator<Root>().allocate(blockSize(place.block));
         }
         Root* root = new (&blocks_[place.block][place.offset]) Root;
         root->name = std::move(name);
