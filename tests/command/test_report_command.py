@@ -287,7 +287,11 @@ def slow_runs(command, root, slowfs):
     run at once with 130 and 143, the previous report kept; an ignored SIGHUP stays ignored. A
     second run of the same report is refused until the first has ended, even by SIGKILL."""
     shape = {f"F{i:02}": {"f": i} for i in range(40)}
-    shape["Deep"] = {"1": {"2": {"3": {"4": {"5": {}}}}}}
+    # Awaited well over a second, a read a level.
+    deep = {}
+    for level in reversed(range(1, 12)):
+        deep = {str(level): deep}
+    shape["Deep"] = deep
     folder = trees.build(os.path.join(root, "Slow"), shape)
     env = dict(os.environ, LD_PRELOAD=slowfs, DIRTALLY_E2E_GETDENTS_DELAY_MS="200")
     report = os.path.join(root, "slow.txt")

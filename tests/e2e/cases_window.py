@@ -313,7 +313,8 @@ def sigterm_during_run(context):
 CLOCK = (207, 16, 46, 21)
 MAKE_LIST = (24 + 48, 98 + 11)
 # Each directory read of the slowed program waits this long; a run over a chain of folders
-# reads them one after the other, two reads a folder.
+# reads them one after the other, one read a folder on ext4 (where a listing's last record says
+# it is the last) and two elsewhere.
 SLOW_READ_MS = 60
 
 
@@ -328,7 +329,7 @@ def clock_during_runs(context):
     started it. Whether the start of a run meets a tick of the clock is a matter of timing: each
     way is tried three times."""
     chain = {}
-    for level in reversed(range(30)):
+    for level in reversed(range(60)):
         chain = {f"Level {level}": dict(chain, f=level)}
     folder = trees.build(context.new_folder("Clock"), chain)
     path = os.path.join(folder, REPORT)
